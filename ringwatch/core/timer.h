@@ -1,0 +1,22 @@
+// The ring timer tmrRING: a fixed interval, started and stopped by Enabled.
+#pragma once
+
+#include <functional>
+
+namespace hushcall::ringwatch {
+
+inline constexpr int kRingTimerIntervalMs = 10000;
+
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual bool Enabled() const = 0;
+  // Starting a running timer again, or stopping and starting it, begins the
+  // interval anew.
+  virtual void SetEnabled(bool enabled) = 0;
+  // The expiry event, raised every interval while enabled, on the
+  // user-interface thread.
+  virtual void SetOnTimer(std::function<void()> handler) = 0;
+};
+
+}  // namespace hushcall::ringwatch

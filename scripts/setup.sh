@@ -1,0 +1,23 @@
+#!/bin/bash
+# Installs what the build and the tests need, when missing (Debian 12).
+set -euo pipefail
+
+need=(cmake make g++ googletest libgtest-dev
+      g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
+      wine wine32:i386 libwine-dev:i386 xvfb x11-apps imagemagick procps)
+
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
