@@ -32,30 +32,13 @@ inline constexpr std::uint32_t kWmCommand = 0x0111;
 inline constexpr std::int32_t kVolumeQuery = -666;
 inline constexpr std::int32_t kIsPlayingRequest = 104;
 
-class ModRing {
+// What the options dialog calls into the ring watch for.
+class RingWatch {
  public:
-  ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialog& frmOptions,
-          MessageBoxes& messageBoxes, PlayerWindow& player, EventPump& pump);
-
-  // Opens COMPort, resets the modem and waits up to 5 s for "OK" CR LF, then
-  // raises receive events at 5 characters. Failures ask the user (retry,
-  // change port, disable). A failure while an answer is carried out throws.
-  void InitModem();
-  // A ring was recognised: start the call (timer, then the reaction) or
-  // restart the running call's timer.
-  void OnRing();
-  // The reaction to the first ring of a call. Throws Failure(kOverflow) when
-  // the new volume leaves the signed 32-bit range (nothing sent then).
-  void React();
-
- private:
-  Settings& settings_;
-  const std::int32_t& playerWnd_;
-  OptionsDialog& frmOptions_;
-  MessageBoxes& messageBoxes_;
-  PlayerWindow& player_;
-  EventPump& pump_;
-  std::uint64_t activations_ = 0;  // InitModem calls so far; the newest owns the port
+  virtual ~RingWatch() = default;
+  virtual void InitModem() = 0;       // Form_Load's last step and Apply's
+  virtual void MSComm1_OnComm() = 0;  // MSComm1's OnComm event
+  virtual void tmrRING_Timer() = 0;   // tmrRING's expiry
 };
 
 // Finds ring reports in received text. Keeps the unmatched tail of each read
@@ -70,9 +53,37 @@ class RingScanner {
   std::string tail_;
 };
 
-// The dialog's handlers for its two components.
-void MSComm1_OnComm(ModRing& modRing, RingScanner& scanner, SerialPort& comm,
-                    const Settings& settings);
-void tmrRING_Timer(Timer& tmrRING);
+class ModRing final : public RingWatch {
+ public:
+  ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialog& frmOptions,
+          MessageBoxes& messageBoxes, PlayerWindow& player, EventPump& pump);
+
+  // Opens COMPort, resets the modem and waits up to 5 s for "OK" CR LF, then
+  // raises receive events at 5 characters. Failures ask the user (retry,
+  // change port, disable). A failure while an answer is carried out throws.
+  void InitModem() override;
+  // A ring was recognised: start the call (timer, then the reaction) or
+  // restart the running call's timer.
+  void OnRing();
+  // The reaction to the first ring of a call. Throws Failure(kOverflow) when
+  // the new volume leaves the signed 32-bit range (nothing sent then).
+  void React();
+
+  // Drains the port on every event and calls OnRing for a report found while
+  // Enabled is set. Reaches MSComm1 through the dialog.
+  void MSComm1_OnComm() override;
+  // Stops the ring timer: the call is over.
+  void tmrRING_Timer() override;
+
+ private:
+  Settings& settings_;
+  const std::int32_t& playerWnd_;
+  OptionsDialog& frmOptions_;
+  MessageBoxes& messageBoxes_;
+  PlayerWindow& player_;
+  EventPump& pump_;
+  std::uint64_t activations_ = 0;  // InitModem calls so far; the newest owns the port
+  RingScanner scanner_;            // restarted whenever the modem has answered
+};
 
 }  // namespace hushcall::ringwatch
