@@ -1,0 +1,70 @@
+// Initialize, Configure and Quit as the host drives them.
+#include "plugin/core/plugin_logic.h"
+
+#include <new>
+
+#include "options/core/options_dialog.h"
+#include "plugin/core/settings_store.h"
+
+namespace hushcall {
+namespace {
+
+// The product name as the host wants it: UTF-16, the same literal as
+// kProductName.
+constexpr std::u16string_view kProductNameUtf16 = u"Hushcall";
+
+// Runs one host operation and turns whatever ends it early into the status
+// handed back to the host: nothing may escape into the COM caller.
+template <class Operation>
+Status Guarded(Operation&& operation) noexcept {
+  try {
+    return operation();
+  } catch (const Failure& failure) {
+    return failure.status();
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  } catch (...) {
+    return kUnexpected;
+  }
+}
+
+}  // namespace
+
+Status PluginInitialize(PluginEnvironment& env, HostWrapper* wrapper) {
+  if (wrapper == nullptr) return kPointer;
+  return Guarded([&]() -> Status {
+    Status status = wrapper->SetDescription(kProductNameUtf16);
+    if (Failed(status)) return status;
+
+    // A host that succeeds without writing the handle leaves it 0.
+    std::int32_t playerWnd = 0;
+    status = wrapper->GetPlayerWindow(&playerWnd);
+    if (Failed(status)) return status;
+    env.playerWnd = playerWnd;
+
+    LoadSettings(env.settings, env.store, env.decimalSeparator);
+
+    // Loading the dialog starts the ring watch; it returns once the modem
+    // initialisation has finished one way or the other.
+    if (env.settings.Enabled) env.frmOptions.Load();
+    return kOk;
+  });
+}
+
+Status PluginConfigure(PluginEnvironment& env) {
+  return Guarded([&]() -> Status {
+    env.frmOptions.ShowModal();
+    return kOk;
+  });
+}
+
+Status PluginQuit(PluginEnvironment& env) {
+  return Guarded([&]() -> Status {
+    // A failing write ends Quit here, with the dialog still loaded.
+    SaveSettings(env.settings, env.store);
+    env.frmOptions.Unload();
+    return kOk;
+  });
+}
+
+}  // namespace hushcall
