@@ -1,0 +1,107 @@
+#include "options/core/dialog_controls.h"
+
+#include <gtest/gtest.h>
+
+#include "options/core/tests/fakes.h"
+
+namespace hushcall::testing {
+namespace {
+
+class ControlsTest : public ::testing::Test {
+ protected:
+  void CreateView() {
+    struct NoEvents : DialogEvents {
+      void UserClicked(ControlId) override {}
+      void UserChangedText(ControlId, std::string_view) override {}
+      void UserMovedSlider(int) override {}
+      void UserClickedSlider() override {}
+      void UserLeftText(ControlId) override {}
+      void UserTypedChar(ControlId, std::int16_t) override {}
+      void UserClosed() override {}
+    };
+    static NoEvents events;
+    view.Create(events);
+    log.clear();
+  }
+
+  Log log;
+  FakeView view{log};
+  DialogControls controls{view};
+};
+
+TEST_F(ControlsTest, InitialStateIsTheLoadedDialogs) {
+  EXPECT_EQ(controls.Value(ControlId::optVolume), 1);
+  EXPECT_EQ(controls.Value(ControlId::optPause), 0);
+  EXPECT_EQ(controls.Value(ControlId::optStop), 0);
+  EXPECT_EQ(controls.Value(ControlId::sliVolume), 0);
+  EXPECT_EQ(controls.Text(ControlId::txtVolume), "0");
+  EXPECT_EQ(controls.Value(ControlId::chkPercent), 0);
+  EXPECT_EQ(controls.Text(ControlId::txtCOMPort), "1");
+  EXPECT_EQ(controls.Value(ControlId::chkMsg), 0);
+  EXPECT_EQ(controls.Value(ControlId::chkEnabled), 1);
+  EXPECT_TRUE(controls.Enabled(ControlId::fraOptions));
+  EXPECT_FALSE(controls.Enabled(ControlId::fraVolume));
+  EXPECT_FALSE(controls.Enabled(ControlId::cmdApply));
+  EXPECT_TRUE(controls.Enabled(ControlId::cmdOK));
+}
+
+TEST_F(ControlsTest, DisabledFrameDisablesEverythingInsideItButNotOutside) {
+  controls.SetEnabled(ControlId::fraVolume, true);
+  controls.SetEnabled(ControlId::fraOptions, false);
+  for (ControlId id : {ControlId::optVolume, ControlId::fraVolume, ControlId::sliVolume,
+                       ControlId::txtVolume, ControlId::chkPercent, ControlId::Label1,
+                       ControlId::txtCOMPort, ControlId::chkMsg, ControlId::Label2}) {
+    EXPECT_FALSE(controls.EffectivelyEnabled(id)) << Name(id);
+  }
+  for (ControlId id : {ControlId::chkEnabled, ControlId::cmdOK, ControlId::cmdCancel,
+                       ControlId::cmdAbout}) {
+    EXPECT_TRUE(controls.EffectivelyEnabled(id)) << Name(id);
+  }
+  // Their own states are kept, so re-enabling the outer frame brings them back.
+  controls.SetEnabled(ControlId::fraOptions, true);
+  EXPECT_TRUE(controls.EffectivelyEnabled(ControlId::sliVolume));
+}
+
+TEST_F(ControlsTest, EnablingAFrameShowsOnlyTheControlsWhoseStateChanged) {
+  CreateView();
+  // fraVolume is disabled, so its controls stay greyed when the outer frame
+  // goes off and on; only the outer frame's other controls are mirrored.
+  controls.SetEnabled(ControlId::fraOptions, false);
+  EXPECT_EQ(log, (Log{"ShowEnabled fraOptions 0", "ShowEnabled optVolume 0",
+                      "ShowEnabled optPause 0", "ShowEnabled optStop 0",
+                      "ShowEnabled Label2 0", "ShowEnabled txtCOMPort 0",
+                      "ShowEnabled chkMsg 0"}));
+  log.clear();
+  controls.SetEnabled(ControlId::fraVolume, true);
+  EXPECT_TRUE(log.empty()) << "still inside a disabled frame";
+  controls.SetEnabled(ControlId::fraOptions, true);
+  EXPECT_EQ(log.size(), 12u) << "the outer frame, its seven controls and the inner frame's four";
+}
+
+TEST_F(ControlsTest, SettersReportOnlyRealChanges) {
+  CreateView();
+  EXPECT_FALSE(controls.SetValue(ControlId::chkEnabled, 1));
+  EXPECT_TRUE(controls.SetValue(ControlId::chkEnabled, 0));
+  EXPECT_FALSE(controls.SetText(ControlId::txtCOMPort, "1"));
+  EXPECT_TRUE(controls.SetText(ControlId::txtCOMPort, "2"));
+  EXPECT_TRUE(controls.SetText(ControlId::txtVolume, "5", /*mirror=*/false));
+  EXPECT_EQ(log, (Log{"ShowChecked chkEnabled 0", "ShowText txtCOMPort 2"}));
+}
+
+TEST_F(ControlsTest, SelectingAnOptionClearsTheOthers) {
+  EXPECT_TRUE(controls.Select(ControlId::optStop));
+  EXPECT_EQ(controls.Value(ControlId::optVolume), 0);
+  EXPECT_EQ(controls.Value(ControlId::optPause), 0);
+  EXPECT_EQ(controls.Value(ControlId::optStop), 1);
+  EXPECT_FALSE(controls.Select(ControlId::optStop));
+}
+
+TEST_F(ControlsTest, NothingIsMirroredWithoutAWindow) {
+  controls.SetValue(ControlId::chkMsg, 1);
+  controls.SetEnabled(ControlId::fraOptions, false);
+  controls.ShowAll();
+  EXPECT_TRUE(log.empty());
+}
+
+}  // namespace
+}  // namespace hushcall::testing
