@@ -1,0 +1,52 @@
+// The receive event, the call timer and the start of a call.
+#include <string>
+
+#include "options/core/options_dialog.h"
+#include "ringwatch/core/modring.h"
+#include "ringwatch/core/serial_port.h"
+#include "ringwatch/core/timer.h"
+
+namespace hushcall::ringwatch {
+
+ModRing::ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialog& frmOptions,
+                 MessageBoxes& messageBoxes, PlayerWindow& player, EventPump& pump)
+    : settings_(settings),
+      playerWnd_(playerWnd),
+      frmOptions_(frmOptions),
+      messageBoxes_(messageBoxes),
+      player_(player),
+      pump_(pump) {}
+
+void ModRing::MSComm1_OnComm() {
+  SerialPort* port = frmOptions_.MSComm1();
+  // Without the dialog there is neither a port to drain nor a call timer.
+  if (port == nullptr || frmOptions_.tmrRING() == nullptr) return;
+  const bool enabled = settings_.Enabled;
+  // Read on every event, enabled or not, so the receive buffer never fills.
+  const std::string text = port->Input();
+  const bool found = scanner_.Scan(text);
+  if (found && enabled) OnRing();
+}
+
+void ModRing::OnRing() {
+  Timer* timer = frmOptions_.tmrRING();
+  if (timer == nullptr) return;
+  if (timer->Enabled()) {
+    // A further ring of the call in progress: only its count begins anew.
+    timer->SetEnabled(false);
+    timer->SetEnabled(true);
+    return;
+  }
+  if (!settings_.Enabled) return;
+  // The timer runs before the player hears anything, so that a failing
+  // reaction still marks the call as known and is not repeated.
+  timer->SetEnabled(true);
+  React();
+}
+
+void ModRing::tmrRING_Timer() {
+  // The call is over; the player keeps whatever the reaction set.
+  if (Timer* timer = frmOptions_.tmrRING()) timer->SetEnabled(false);
+}
+
+}  // namespace hushcall::ringwatch

@@ -1,0 +1,58 @@
+// One ModRing wired to the fakes, with the dialog loaded and the log empty.
+#pragma once
+
+#include <algorithm>
+#include <string>
+
+#include "plugin/core/settings.h"
+#include "ringwatch/core/modring.h"
+#include "ringwatch/core/tests/fakes.h"
+
+namespace hushcall::ringwatch::testing {
+
+inline constexpr std::int32_t kPlayerWnd = 0x00120034;
+
+struct RingRig {
+  CallLog log;
+  FakeClock clock;
+  Settings settings;
+  std::int32_t playerWnd = kPlayerWnd;
+  FakeOptionsDialog dialog{log, clock};
+  FakeMessageBoxes boxes{log};
+  FakePlayer player{log};
+  FakePump pump{log, clock};
+  ModRing ring{settings, playerWnd, dialog, boxes, player, pump};
+
+  RingRig() {
+    settings.Action = kActionVolume;
+    settings.Volume = 50;
+    settings.Percent = false;
+    settings.Popup = false;
+    settings.Enabled = true;
+    settings.COMPort = 3;
+    dialog.Load();
+    Wire();
+    log.clear();
+  }
+
+  // Hooks the components' events to the handlers, as the dialog does.
+  void Wire() {
+    port().SetOnComm([this] { ring.MSComm1_OnComm(); });
+    timer().SetOnTimer([this] { ring.tmrRING_Timer(); });
+  }
+
+  FakeSerialPort& port() { return *dialog.port(); }
+  FakeTimer& timer() { return *dialog.timer(); }
+
+  // The modem sends `text` and the port raises OnComm for it.
+  void Receive(const std::string& text) {
+    port().inputs.push_back(text);
+    port().RaiseOnComm();
+  }
+
+  int Count(const std::string& entry) const {
+    return static_cast<int>(std::count(log.begin(), log.end(), entry));
+  }
+};
+
+}  // namespace hushcall::ringwatch::testing
