@@ -1,0 +1,23 @@
+// Process-wide state of the loaded library, shared by every Plugin object,
+// the ring watch and the options dialog. Each lives as long as the library.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/core/plugin_logic.h"
+#include "plugin/core/settings.h"
+
+namespace hushcall {
+
+class OptionsDialog;
+
+Settings& TheSettings();
+// The player's main window as the host reported it; 0 until then.
+std::int32_t& ThePlayerWnd();
+// The single dialog instance, made on first use.
+OptionsDialog& TheOptionsDialog();
+// The above, with the registry settings store, as the plug-in object's
+// operations see them.
+PluginEnvironment& TheEnvironment();
+
+}  // namespace hushcall
