@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/status.h"
 #include "options/core/dialog_view.h"
 #include "ringwatch/core/components.h"
 #include "ringwatch/core/modring.h"
@@ -167,12 +168,14 @@ class FakeComponents final : public ringwatch::ComponentFactory {
     return std::make_unique<FakeSerialPort>(log_, port);
   }
   std::unique_ptr<ringwatch::Timer> CreateTimer(int intervalMs) override {
+    if (failTimer) throw Failure(kOutOfMemory);
     log_.push_back("timer created " + std::to_string(intervalMs));
     return std::make_unique<FakeTimer>(log_, timer, intervalMs);
   }
 
   FakeSerialPort* port = nullptr;
   FakeTimer* timer = nullptr;
+  bool failTimer = false;
 
  private:
   Log& log_;
@@ -220,7 +223,13 @@ class FakeRingWatch final : public ringwatch::RingWatch {
     }
     log_.push_back("InitModem returns");
   }
-  void MSComm1_OnComm() override { log_.push_back("MSComm1_OnComm"); }
+  // Runs inside every receive event.
+  std::function<void()> onComm;
+
+  void MSComm1_OnComm() override {
+    log_.push_back("MSComm1_OnComm");
+    if (onComm) onComm();
+  }
   void tmrRING_Timer() override { log_.push_back("tmrRING_Timer"); }
 
  private:
