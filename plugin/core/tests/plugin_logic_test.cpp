@@ -227,35 +227,35 @@ const EscapeCase kEscapes[] = {
 
 class EscapeTest : public PluginLogicTest, public ::testing::WithParamInterface<EscapeCase> {};
 
-TEST_P(EscapeTest, DialogLoadInInitialize) {
+TEST_P(EscapeTest, EndsInitializeWithAStatusAndRollsNothingBack) {
   store.Set("Enabled", "1");
   dialog.loadFault = GetParam().fault;
   EXPECT_EQ(PluginInitialize(env, &wrapper), GetParam().status);
-  EXPECT_TRUE(settings.Enabled);  // nothing is rolled back
-}
-
-TEST_P(EscapeTest, HostCallInInitialize) {
-  wrapper.getPlayerWindowFault = GetParam().fault;
-  EXPECT_EQ(PluginInitialize(env, &wrapper), GetParam().status);
-  EXPECT_EQ(playerWnd, kEarlierPlayerWnd);
-}
-
-TEST_P(EscapeTest, ShowingInConfigure) {
-  dialog.showModalFault = GetParam().fault;
-  EXPECT_EQ(PluginConfigure(env), GetParam().status);
-}
-
-TEST_P(EscapeTest, UnloadingInQuit) {
-  settings.Enabled = true;
-  dialog.unloadFault = GetParam().fault;
-  EXPECT_EQ(PluginQuit(env), GetParam().status);
-  EXPECT_EQ(store.Value("Enabled"), "1");  // saving came first and stays done
+  EXPECT_TRUE(settings.Enabled);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EscapeTest, ::testing::ValuesIn(kEscapes),
                          [](const ::testing::TestParamInfo<EscapeCase>& info) {
                            return info.param.name;
                          });
+
+TEST_F(PluginLogicTest, HostCallThatThrowsEndsInitializeWithAStatus) {
+  wrapper.getPlayerWindowFault = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(PluginInitialize(env, &wrapper), kOutOfMemory);
+  EXPECT_EQ(playerWnd, kEarlierPlayerWnd);
+}
+
+TEST_F(PluginLogicTest, FailureWhileShowingEndsConfigureWithItsStatus) {
+  dialog.showModalFault = [] { Fail(kFail); };
+  EXPECT_EQ(PluginConfigure(env), kFail);
+}
+
+TEST_F(PluginLogicTest, FailureWhileUnloadingEndsQuitAfterTheSettingsWereSaved) {
+  settings.Enabled = true;
+  dialog.unloadFault = [] { throw std::runtime_error("window gone"); };
+  EXPECT_EQ(PluginQuit(env), kUnexpected);
+  EXPECT_EQ(store.Value("Enabled"), "1");
+}
 
 }  // namespace
 }  // namespace hushcall
