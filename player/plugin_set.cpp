@@ -1,0 +1,95 @@
+#include "player/plugin_set.h"
+
+#include <algorithm>
+
+namespace hushcall::player {
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                0, nullptr, nullptr);
+  std::string out(n, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+  return out;
+}
+
+void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
+  std::wstring dir = folder;
+  if (!dir.empty() && dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW((dir + L"gen_*.dll").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  // The folder listing has no defined order; plug-in numbers must be stable.
+  std::sort(names.begin(), names.end());
+  for (const auto& name : names) LoadOne(dir + name, ToUtf8(name), player);
+}
+
+void PluginSet::LoadOne(const std::wstring& path, const std::string& file_name, HWND player) {
+  Loaded plugin;
+  plugin.file_name = file_name;
+  plugin.module.reset(::LoadLibraryW(path.c_str()));
+  if (!plugin.module) {
+    log_.Write("plugin " + file_name + " load failed error=" + std::to_string(::GetLastError()));
+    return;
+  }
+  auto get = reinterpret_cast<GetGeneralPurposePluginFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(plugin.module.get(), kGetGeneralPurposePluginExport)));
+  plugin.record = get ? get() : nullptr;
+  if (!plugin.record) {
+    log_.Write("plugin " + file_name + " has no plug-in record");
+    return;
+  }
+  plugin.record->hwndParent = player;
+  plugin.record->hDllInstance = plugin.module.get();
+  log_.Write("plugin " + file_name + " loaded version=" + std::to_string(plugin.record->version) +
+             " description=\"" + (plugin.record->description ? plugin.record->description : "") +
+             "\"");
+  int result = plugin.record->init ? plugin.record->init() : 1;
+  log_.Write("plugin " + file_name + " init -> " + std::to_string(result));
+  if (result != 0) {
+    // A plug-in that failed to start gets no quit; it is simply unloaded.
+    log_.Write("plugin " + file_name + " unloaded");
+    return;
+  }
+  plugins_.push_back(std::move(plugin));
+}
+
+std::string PluginSet::Description(size_t index) const {
+  const auto* record = plugins_[index].record;
+  return record->description ? record->description : plugins_[index].file_name;
+}
+
+bool PluginSet::Configure(size_t index) {
+  if (index >= plugins_.size()) {
+    log_.Write("config " + std::to_string(index) + " no such plugin");
+    return false;
+  }
+  Loaded& plugin = plugins_[index];
+  log_.Write("plugin " + plugin.file_name + " config");
+  if (plugin.record->config) plugin.record->config();
+  log_.Write("plugin " + plugin.file_name + " config done");
+  return true;
+}
+
+void PluginSet::QuitAll() {
+  for (auto& plugin : plugins_) {
+    log_.Write("plugin " + plugin.file_name + " quit");
+    if (plugin.record->quit) plugin.record->quit();
+    log_.Write("plugin " + plugin.file_name + " quit done");
+  }
+  // Unload only after every quit: a plug-in may still talk to another.
+  for (auto& plugin : plugins_) {
+    plugin.module.reset();
+    log_.Write("plugin " + plugin.file_name + " unloaded");
+  }
+  plugins_.clear();
+}
+
+}  // namespace hushcall::player

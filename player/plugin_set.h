@@ -1,0 +1,50 @@
+// The general-purpose plug-ins the player loaded from its plug-in folder,
+// in file-name order: loaded and initialised at start, configured on
+// request, told to quit and unloaded at exit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "common/win32/unique.h"
+#include "player/event_log.h"
+#include "player/general_purpose_plugin.h"
+
+namespace hushcall::player {
+
+class PluginSet {
+ public:
+  explicit PluginSet(EventLog& log) : log_(log) {}
+  ~PluginSet() { QuitAll(); }
+  PluginSet(const PluginSet&) = delete;
+  PluginSet& operator=(const PluginSet&) = delete;
+
+  // Loads every gen_*.dll in `folder` and calls its init with `player`
+  // as the parent window. A plug-in whose init fails is unloaded again.
+  void LoadAll(const std::wstring& folder, HWND player);
+
+  size_t size() const { return plugins_.size(); }
+  std::string Description(size_t index) const;
+  std::string FileName(size_t index) const { return plugins_[index].file_name; }
+  // Calls the plug-in's config; returns false for an unknown index.
+  bool Configure(size_t index);
+  // Calls every quit, in load order, then unloads the DLLs.
+  void QuitAll();
+
+ private:
+  struct Loaded {
+    std::string file_name;
+    win32::unique_hmodule module;
+    winampGeneralPurposePlugin* record = nullptr;
+  };
+  void LoadOne(const std::wstring& path, const std::string& file_name, HWND player);
+
+  EventLog& log_;
+  std::vector<Loaded> plugins_;
+};
+
+std::string ToUtf8(const std::wstring& text);
+
+}  // namespace hushcall::player

@@ -1,0 +1,48 @@
+// Finding and reading other processes' windows, the way a person sees them.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hushcall::hushctl {
+
+// A top-level window by class and/or exact title (an empty string matches
+// any). Visible windows are preferred when several match.
+struct WindowSpec {
+  std::wstring class_name;
+  std::wstring title;
+};
+
+enum class WaitFor { kExists, kVisible, kGone };
+
+// Polls until the condition holds or `timeout_ms` passes. For kExists and
+// kVisible the window found; for kGone a non-null dummy on success.
+HWND WaitForWindow(const WindowSpec& spec, WaitFor condition, unsigned timeout_ms);
+HWND FindTopLevel(const WindowSpec& spec, bool visible_only);
+
+// A descendant control by its id, or by its caption (mnemonic '&' ignored).
+HWND FindControlById(HWND parent, int id);
+HWND FindControlByText(HWND parent, const std::wstring& text);
+std::vector<HWND> Descendants(HWND parent);
+
+// Reads through WM_GETTEXT, which works across processes.
+std::optional<std::wstring> ControlText(HWND control);
+std::wstring ClassOf(HWND window);
+// The control's rectangle in the client coordinates of `dialog`.
+RECT RectIn(HWND control, HWND dialog);
+// BM_GETCHECK for buttons; -1 for other classes.
+int CheckState(HWND control);
+
+// One line: id, class, text, rect, enabled, visible, checked.
+std::wstring Describe(HWND control, HWND dialog);
+
+// Sends and waits at most `timeout_ms`; a message still being handled when
+// the time is up (a modal loop it opened) is not a failure.
+bool SendAndSettle(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, unsigned timeout_ms);
+// A query that must be answered: nullopt when it wasn't in time.
+std::optional<LRESULT> Query(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+
+}  // namespace hushcall::hushctl
