@@ -1,7 +1,8 @@
 // gen_test.dll: a tiny general-purpose plug-in for testing the stand-in
 // player. It writes what it sees to gen_test.log beside itself: whether
 // init got the player's window, the player's answers to the protocol
-// messages it sends, config (a message box a test must answer) and quit.
+// messages it sends, config (a message box a test must answer) and quit,
+// each line starting with its own file name.
 // Built a second time with GEN_TEST_FAIL_INIT, its init fails.
 #include <windows.h>
 
@@ -28,11 +29,13 @@ void Log(const std::string& line) {
   char path[MAX_PATH];
   DWORD n = ::GetModuleFileNameA(record.hDllInstance, path, MAX_PATH);
   std::string file(path, n);
-  file = file.substr(0, file.find_last_of("\\/") + 1) + "gen_test.log";
+  const size_t slash = file.find_last_of("\\/") + 1;
+  const std::string self = file.substr(slash);
+  file = file.substr(0, slash) + "gen_test.log";
   HANDLE h = ::CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
-  std::string text = line + "\n";
+  std::string text = self + " " + line + "\n";
   DWORD written = 0;
   ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   ::CloseHandle(h);
