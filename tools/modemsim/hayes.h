@@ -1,0 +1,50 @@
+// The modem's command interpreter: bytes from the PC in, bytes for the line
+// and transcript events out. It keeps no time; the caller decides when the
+// answers go out (after the reply delay).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hushcall::modemsim {
+
+enum class AnswerMode {
+  kOk,         // CR LF "OK" CR LF, as a modem in verbose mode answers
+  kNone,       // never answers: a dead or wrongly set up modem
+  kCrOnly,     // "OK" CR: a modem in a mode the plug-in must not accept
+  kLowercase,  // CR LF "ok" CR LF: likewise not the marker
+};
+
+// What one read from the PC side leads to.
+struct Reaction {
+  std::string echo;                  // written back at once
+  std::vector<std::string> answers;  // one result line per answered command
+  std::vector<std::string> events;   // for the transcript
+};
+
+class HayesInterpreter {
+ public:
+  HayesInterpreter(bool echo, AnswerMode mode);
+
+  // Bytes may end anywhere: a command split over several reads is kept
+  // until its carriage return arrives.
+  Reaction Feed(std::string_view bytes);
+
+  bool echo() const { return echo_; }
+
+ private:
+  void RunLine(const std::string& line, Reaction& out);
+  void RunCommands(std::string_view commands);
+
+  const bool initial_echo_;
+  const AnswerMode mode_;
+  bool echo_;
+  std::string line_;
+};
+
+// The bytes of a result line ("OK", "RING"...) in the given answer mode;
+// empty for kNone.
+std::string FormatResult(std::string_view text, AnswerMode mode);
+
+}  // namespace hushcall::modemsim

@@ -1,0 +1,40 @@
+// The simulator's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/modemsim/call_schedule.h"
+#include "tools/modemsim/clock.h"
+#include "tools/modemsim/hayes.h"
+#include "tools/modemsim/output_queue.h"
+
+namespace hushcall::modemsim {
+
+struct Options {
+  std::string link;
+  std::string transcript;  // empty: standard error
+  std::string control;     // empty: no control FIFO
+  Millis reply_delay{50};
+  bool echo = true;
+  AnswerMode answer = AnswerMode::kOk;
+  Shaping shaping;
+  CallPlan plan;
+  bool wait_init = true;
+  Millis hangup_after{0};  // zero: never
+  bool exit_after_calls = false;
+};
+
+struct ParsedCommandLine {
+  std::optional<Options> options;  // set when the tool should run
+  bool help = false;
+  std::string error;  // set when the command line is wrong
+};
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text.
+const char* UsageText();
+
+}  // namespace hushcall::modemsim

@@ -1,0 +1,58 @@
+// The simulator's main loop: one poll() over the line, the control FIFO and
+// the signal pipe, with the next due output or ring as its timeout.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tools/modemsim/call_schedule.h"
+#include "tools/modemsim/hayes.h"
+#include "tools/modemsim/options.h"
+#include "tools/modemsim/output_queue.h"
+#include "tools/modemsim/pty.h"
+#include "tools/modemsim/transcript.h"
+
+namespace hushcall::modemsim {
+
+class Simulator {
+ public:
+  // `control_fd` may be -1 (no control FIFO); `stop_fd` becomes readable
+  // when the process is asked to stop.
+  Simulator(const Options& options, Pty pty, Transcript& transcript, int control_fd, int stop_fd);
+
+  // Runs until stopped, quit, or done with the calls; returns the exit code.
+  int Run();
+
+ private:
+  void RunDueSchedule(TimePoint now);
+  void WriteDueOutput(TimePoint now);
+  void ReadLine(TimePoint now);
+  void ReadControl(TimePoint now);
+  void RunControl(const std::string& line, TimePoint now);
+  void QueueRing(TimePoint now);
+  void Hangup();
+  void Leave(TimePoint now, Millis grace);
+  bool LineDrained(TimePoint now) const;
+  std::optional<TimePoint> NextWake(TimePoint now) const;
+  bool Done(TimePoint now) const;
+
+  const Options options_;
+  Pty pty_;
+  Transcript& transcript_;
+  const int control_fd_;
+  const int stop_fd_;
+
+  HayesInterpreter hayes_;
+  OutputQueue output_;
+  CallSchedule schedule_;
+
+  bool write_blocked_ = false;  // the line is full: wait for POLLOUT
+  TimePoint last_write_{};
+  std::optional<TimePoint> hangup_at_;
+  bool leave_after_hangup_ = false;
+  std::optional<TimePoint> leave_by_;  // leaving: once the line drains, or then
+  std::string control_line_;
+};
+
+}  // namespace hushcall::modemsim
