@@ -1,0 +1,73 @@
+#include "ringwatch/win32/comm_device.h"
+
+#include "common/status.h"
+
+namespace hushcall::ringwatch {
+namespace {
+
+[[noreturn]] void FailWithLastError() { Fail(StatusFromWin32(::GetLastError())); }
+
+void Configure(HANDLE device) {
+  if (!::SetupComm(device, kReceiveQueueSize, kTransmitQueueSize)) FailWithLastError();
+
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!::GetCommState(device, &dcb)) FailWithLastError();
+  dcb.BaudRate = CBR_9600;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.fBinary = TRUE;
+  dcb.fParity = FALSE;
+  dcb.fOutxCtsFlow = FALSE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fDsrSensitivity = FALSE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fNull = FALSE;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.fAbortOnError = FALSE;
+  if (!::SetCommState(device, &dcb)) FailWithLastError();
+
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = kReadIntervalMs;
+  // A write of a few bytes at 9600 baud takes milliseconds; the bound only
+  // keeps a stuck line from holding the user-interface thread forever.
+  timeouts.WriteTotalTimeoutMultiplier = 2;
+  timeouts.WriteTotalTimeoutConstant = 2000;
+  if (!::SetCommTimeouts(device, &timeouts)) FailWithLastError();
+
+  if (!::PurgeComm(device, PURGE_RXCLEAR | PURGE_RXABORT)) FailWithLastError();
+  DWORD errors = 0;
+  ::ClearCommError(device, &errors, nullptr);
+}
+
+}  // namespace
+
+std::wstring CommDevicePath(int port) { return L"\\\\.\\COM" + std::to_wstring(port); }
+
+win32::unique_hfile OpenCommDevice(int port) {
+  win32::unique_hfile device(::CreateFileW(CommDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+  if (!device) FailWithLastError();
+  Configure(device.get());
+  return device;
+}
+
+void WriteCommDevice(HANDLE device, std::string_view bytes) {
+  if (bytes.empty()) return;
+  win32::unique_handle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!done) FailWithLastError();
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = done.get();
+  DWORD written = 0;
+  if (!::WriteFile(device, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &overlapped) &&
+      ::GetLastError() != ERROR_IO_PENDING) {
+    FailWithLastError();
+  }
+  if (!::GetOverlappedResult(device, &overlapped, &written, TRUE)) FailWithLastError();
+  if (written != bytes.size()) Fail(StatusFromWin32(ERROR_WRITE_FAULT));
+}
+
+}  // namespace hushcall::ringwatch

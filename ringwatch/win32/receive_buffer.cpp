@@ -1,0 +1,71 @@
+#include "ringwatch/win32/receive_buffer.h"
+
+#include "common/status.h"
+
+namespace hushcall::ringwatch {
+
+class ReceiveBuffer::Lock {
+ public:
+  explicit Lock(CRITICAL_SECTION& cs) : cs_(cs) { ::EnterCriticalSection(&cs_); }
+  ~Lock() { ::LeaveCriticalSection(&cs_); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+
+ private:
+  CRITICAL_SECTION& cs_;
+};
+
+ReceiveBuffer::ReceiveBuffer(std::size_t capacity)
+    : capacity_(capacity), dataEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  if (!dataEvent_) Fail(StatusFromWin32(::GetLastError()));
+  ::InitializeCriticalSection(&lock_);
+}
+
+ReceiveBuffer::~ReceiveBuffer() { ::DeleteCriticalSection(&lock_); }
+
+bool ReceiveBuffer::Append(std::string_view bytes) {
+  Lock lock(lock_);
+  bytes_.append(bytes);
+  if (bytes_.size() > capacity_) bytes_.erase(0, bytes_.size() - capacity_);
+  lineError_ = 0;
+  if (!bytes_.empty()) ::SetEvent(dataEvent_.get());
+  if (notificationPending_) return false;
+  notificationPending_ = true;
+  return true;
+}
+
+void ReceiveBuffer::SetLineError(DWORD error) {
+  Lock lock(lock_);
+  lineError_ = error;
+}
+
+std::string ReceiveBuffer::Take() {
+  Lock lock(lock_);
+  ::ResetEvent(dataEvent_.get());
+  return std::exchange(bytes_, std::string());
+}
+
+std::size_t ReceiveBuffer::Size() const {
+  Lock lock(lock_);
+  return bytes_.size();
+}
+
+DWORD ReceiveBuffer::LineError() const {
+  Lock lock(lock_);
+  return lineError_;
+}
+
+void ReceiveBuffer::NotificationReceived() {
+  Lock lock(lock_);
+  notificationPending_ = false;
+}
+
+void ReceiveBuffer::Clear() {
+  Lock lock(lock_);
+  ::ResetEvent(dataEvent_.get());
+  bytes_.clear();
+  lineError_ = 0;
+  notificationPending_ = false;
+}
+
+}  // namespace hushcall::ringwatch

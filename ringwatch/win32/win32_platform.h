@@ -1,0 +1,47 @@
+// The ring watch's platform services on Windows: message boxes, the
+// player's window and the message loop with its clock.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "ringwatch/core/platform.h"
+
+namespace hushcall::ringwatch {
+
+// UTF-8 to UTF-16; invalid sequences become U+FFFD.
+std::wstring Utf8ToUtf16(std::string_view text);
+
+// MessageBoxW without an owner window. Its own modal loop keeps dispatching
+// the thread's posted messages, so serial and timer events go on arriving.
+class Win32MessageBoxes final : public MessageBoxes {
+ public:
+  // The code (19, 48, 64) goes to the system unchanged; returns the pressed
+  // button (0 if the box could not be shown).
+  int Show(std::string_view text, std::string_view title, int code) override;
+};
+
+class Win32PlayerWindow final : public PlayerWindow {
+ public:
+  // A synchronous SendMessageA; the 32-bit handle and values travel as they
+  // are, negative ones included.
+  std::int32_t SendMessageA(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
+                            std::int32_t lParam) override;
+};
+
+class Win32EventPump final : public EventPump {
+ public:
+  Win32EventPump();
+  // Dispatches what waits in the thread's queue until it is empty. A quit
+  // request ends the pumping and is posted again for the loop that owns it.
+  void DoEvents() override;
+  // From the performance counter.
+  std::int64_t NowMs() override;
+
+ private:
+  LARGE_INTEGER frequency_{};
+};
+
+}  // namespace hushcall::ringwatch
