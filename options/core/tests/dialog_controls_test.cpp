@@ -29,22 +29,6 @@ class ControlsTest : public ::testing::Test {
   DialogControls controls{view};
 };
 
-TEST_F(ControlsTest, InitialStateIsTheLoadedDialogs) {
-  EXPECT_EQ(controls.Value(ControlId::optVolume), 1);
-  EXPECT_EQ(controls.Value(ControlId::optPause), 0);
-  EXPECT_EQ(controls.Value(ControlId::optStop), 0);
-  EXPECT_EQ(controls.Value(ControlId::sliVolume), 0);
-  EXPECT_EQ(controls.Text(ControlId::txtVolume), "0");
-  EXPECT_EQ(controls.Value(ControlId::chkPercent), 0);
-  EXPECT_EQ(controls.Text(ControlId::txtCOMPort), "1");
-  EXPECT_EQ(controls.Value(ControlId::chkMsg), 0);
-  EXPECT_EQ(controls.Value(ControlId::chkEnabled), 1);
-  EXPECT_TRUE(controls.Enabled(ControlId::fraOptions));
-  EXPECT_FALSE(controls.Enabled(ControlId::fraVolume));
-  EXPECT_FALSE(controls.Enabled(ControlId::cmdApply));
-  EXPECT_TRUE(controls.Enabled(ControlId::cmdOK));
-}
-
 TEST_F(ControlsTest, DisabledFrameDisablesEverythingInsideItButNotOutside) {
   controls.SetEnabled(ControlId::fraVolume, true);
   controls.SetEnabled(ControlId::fraOptions, false);
@@ -76,16 +60,6 @@ TEST_F(ControlsTest, EnablingAFrameShowsOnlyTheControlsWhoseStateChanged) {
   EXPECT_TRUE(log.empty()) << "still inside a disabled frame";
   controls.SetEnabled(ControlId::fraOptions, true);
   EXPECT_EQ(log.size(), 12u) << "the outer frame, its seven controls and the inner frame's four";
-}
-
-TEST_F(ControlsTest, SettersReportOnlyRealChanges) {
-  CreateView();
-  EXPECT_FALSE(controls.SetValue(ControlId::chkEnabled, 1));
-  EXPECT_TRUE(controls.SetValue(ControlId::chkEnabled, 0));
-  EXPECT_FALSE(controls.SetText(ControlId::txtCOMPort, "1"));
-  EXPECT_TRUE(controls.SetText(ControlId::txtCOMPort, "2"));
-  EXPECT_TRUE(controls.SetText(ControlId::txtVolume, "5", /*mirror=*/false));
-  EXPECT_EQ(log, (Log{"ShowChecked chkEnabled 0", "ShowText txtCOMPort 2"}));
 }
 
 TEST_F(ControlsTest, SelectingAnOptionClearsTheOthers) {

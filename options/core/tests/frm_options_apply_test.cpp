@@ -54,15 +54,6 @@ TEST_F(ShownDialogTest, ApplyWithEnabledClearOnlyClearsEnabledAndClosesThePort) 
   EXPECT_TRUE(form.Visible());
 }
 
-TEST_F(ShownDialogTest, ApplyWithEnabledClearLeavesAClosedPortAlone) {
-  components.port->open = false;
-  user().UserClicked(ControlId::chkEnabled);
-  log.clear();
-  user().UserClicked(ControlId::cmdApply);
-  EXPECT_TRUE(log.empty());
-  EXPECT_FALSE(settings.Enabled.value());
-}
-
 TEST_F(ShownDialogTest, ApplyWritesTheSettingsClosesThePortReinitialisesAndRefreshes) {
   user().UserClicked(ControlId::chkPercent);
   user().UserClicked(ControlId::chkMsg);
@@ -186,15 +177,6 @@ TEST_F(ShownDialogTest, OkWithEnabledClearedUnloadsAndTheRingWatchStops) {
   EXPECT_FALSE(form.Loaded());
   EXPECT_EQ(form.MSComm1(), nullptr);
   EXPECT_EQ(form.tmrRING(), nullptr);
-}
-
-TEST_F(ShownDialogTest, OkAfterApplyWithEnabledClearUnloadsWithoutApplyingAgain) {
-  user().UserClicked(ControlId::chkEnabled);
-  user().UserClicked(ControlId::cmdApply);
-  log.clear();
-  user().UserClicked(ControlId::cmdOK);
-  EXPECT_FALSE(form.Loaded());
-  EXPECT_FALSE(logged("InitModem"));
 }
 
 TEST_F(ShownDialogTest, CancelRestoresEveryControlAndLeavesThePortAlone) {

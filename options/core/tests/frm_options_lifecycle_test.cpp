@@ -138,15 +138,6 @@ TEST_F(DialogTest, AFailureInAReceiveEventEndsThere) {
   EXPECT_TRUE(form.Loaded());
 }
 
-TEST_F(DialogTest, WithoutARingWatchLoadAndApplyStillWork) {
-  form.SetRingWatch(nullptr);
-  Show();
-  user().UserClicked(ControlId::chkMsg);
-  user().UserClicked(ControlId::cmdApply);
-  EXPECT_TRUE(settings.Popup.value());
-  EXPECT_FALSE(applyPending());
-}
-
 TEST_F(DialogTest, EventsFromAStaleWindowAreIgnored) {
   Show();
   form.Unload();
