@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/host_session.h"
+#include "host/wrapper_object.h"
+
+namespace hushcall::host {
+namespace {
+
+ULONG RefCount(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+struct WrapperFixture : ::testing::Test {
+  void SetUp() override { ASSERT_EQ(WrapperObject::Create(player, &wrapper), S_OK); }
+  void TearDown() override {
+    if (wrapper) EXPECT_EQ(wrapper->Release(), 0u);
+  }
+  HWND player = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x0002004C));
+  Wrapper* wrapper = nullptr;
+};
+
+TEST_F(WrapperFixture, StartsWithOneReferenceAndCountsThem) {
+  EXPECT_EQ(RefCount(wrapper), 1u);
+  EXPECT_EQ(wrapper->AddRef(), 2u);
+  EXPECT_EQ(wrapper->Release(), 1u);
+}
+
+TEST_F(WrapperFixture, AnswersItsOwnInterfaceAndIUnknownOnly) {
+  void* out = nullptr;
+  EXPECT_EQ(wrapper->QueryInterface(IID_Wrapper, &out), S_OK);
+  EXPECT_EQ(out, static_cast<void*>(wrapper));
+  EXPECT_EQ(RefCount(wrapper), 2u);
+  static_cast<IUnknown*>(out)->Release();
+  EXPECT_EQ(wrapper->QueryInterface(IID_IUnknown, &out), S_OK);
+  static_cast<IUnknown*>(out)->Release();
+  out = reinterpret_cast<void*>(1);
+  for (const IID* iid : {&IID_IDispatch, &IID_ITavWinAmpGenPlugin, &IID_IClassFactory}) {
+    EXPECT_EQ(wrapper->QueryInterface(*iid, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+  EXPECT_EQ(wrapper->QueryInterface(IID_Wrapper, nullptr), E_POINTER);
+  EXPECT_EQ(RefCount(wrapper), 1u);
+}
+
+TEST_F(WrapperFixture, ReservedIsNotImplemented) { EXPECT_EQ(wrapper->Reserved(), E_NOTIMPL); }
+
+TEST_F(WrapperFixture, SetDescriptionRecordsACopyAndLeavesTheStringToTheCaller) {
+  BSTR name = ::SysAllocString(L"Hushcall");
+  EXPECT_EQ(wrapper->SetDescription(name), S_OK);
+  // Still the caller's: readable after the call and freed exactly once here.
+  EXPECT_EQ(std::wstring(name), L"Hushcall");
+  ::SysFreeString(name);
+  EXPECT_EQ(static_cast<WrapperObject*>(wrapper)->description(), L"Hushcall");
+}
+
+TEST_F(WrapperFixture, SetDescriptionKeepsEmbeddedNullsAndTakesNullAsEmpty) {
+  BSTR odd = ::SysAllocStringLen(L"a\0b", 3);
+  EXPECT_EQ(wrapper->SetDescription(odd), S_OK);
+  EXPECT_EQ(static_cast<WrapperObject*>(wrapper)->description(), std::wstring(L"a\0b", 3));
+  ::SysFreeString(odd);
+  EXPECT_EQ(wrapper->SetDescription(nullptr), S_OK);
+  EXPECT_EQ(static_cast<WrapperObject*>(wrapper)->description(), L"");
+}
+
+TEST_F(WrapperFixture, GetPlayerWindowAnswersTheHandleAsALong) {
+  long hwnd = 0;
+  EXPECT_EQ(wrapper->GetPlayerWindow(&hwnd), S_OK);
+  EXPECT_EQ(hwnd, 0x0002004C);
+  EXPECT_EQ(wrapper->GetPlayerWindow(nullptr), E_POINTER);
+}
+
+TEST(Wrapper, AHandleWithTheTopBitSetArrivesAsANegativeLong) {
+  Wrapper* wrapper = nullptr;
+  ASSERT_EQ(WrapperObject::Create(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xFFFF1234u)), &wrapper), S_OK);
+  long hwnd = 0;
+  EXPECT_EQ(wrapper->GetPlayerWindow(&hwnd), S_OK);
+  EXPECT_EQ(static_cast<std::uint32_t>(hwnd), 0xFFFF1234u);
+  EXPECT_EQ(wrapper->Release(), 0u);
+}
+
+// A plug-in that does what Hushcall does with the Wrapper and records
+// every call it gets, in order.
+class FakePlugin final : public ITavWinAmpGenPlugin {
+ public:
+  std::vector<std::string> calls;
+  HRESULT initialize_result = S_OK;
+  long player_window = -1;
+  ULONG refs = 1;
+  Wrapper* held = nullptr;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITavWinAmpGenPlugin)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (--refs == 0) calls.push_back("destroyed");
+    // Like the real object, it lets go of the Wrapper when it goes.
+    if (refs == 1 && held) {
+      held->Release();
+      held = nullptr;
+    }
+    return refs;
+  }
+  HRESULT STDMETHODCALLTYPE Initialize(Wrapper* wrapper) override {
+    calls.push_back("Initialize");
+    wrapper->AddRef();
+    held = wrapper;
+    BSTR name = ::SysAllocString(L"Hushcall");
+    wrapper->SetDescription(name);
+    ::SysFreeString(name);
+    long hwnd = 0;
+    if (SUCCEEDED(wrapper->GetPlayerWindow(&hwnd))) player_window = hwnd;
+    return initialize_result;
+  }
+  HRESULT STDMETHODCALLTYPE Configure() override {
+    calls.push_back("Configure");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Quit() override {
+    calls.push_back("Quit");
+    return S_OK;
+  }
+};
+
+HostSession::Source Handing(FakePlugin& fake) {
+  return [&fake](HostedPlugin& out) {
+    out.plugin.assign(&fake);
+    return S_OK;
+  };
+}
+
+const HWND kPlayer = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x00010020));
+
+TEST(HostSession, StartHandsTheWrapperToInitializeAndItAnswersThePlayerWindow) {
+  FakePlugin fake;
+  HostSession session(Handing(fake));
+  ASSERT_EQ(session.Start(kPlayer), S_OK);
+  EXPECT_TRUE(session.started());
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize"}));
+  EXPECT_EQ(fake.player_window, 0x00010020);
+  EXPECT_EQ(static_cast<WrapperObject*>(session.wrapper())->description(), L"Hushcall");
+  EXPECT_EQ(fake.refs, 2u);  // ours and the test's
+}
+
+TEST(HostSession, ConfigureAndQuitReachThePlugInInOrderAndQuitReleasesIt) {
+  FakePlugin fake;
+  HostSession session(Handing(fake));
+  ASSERT_EQ(session.Start(kPlayer), S_OK);
+  EXPECT_EQ(session.Configure(), S_OK);
+  EXPECT_EQ(session.Configure(), S_OK);
+  EXPECT_EQ(session.Quit(), S_OK);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize", "Configure", "Configure", "Quit"}));
+  EXPECT_EQ(fake.refs, 1u);
+  EXPECT_EQ(fake.held, nullptr);
+  EXPECT_FALSE(session.started());
+  EXPECT_EQ(session.wrapper(), nullptr);
+  // After quit there is nothing left to drive.
+  EXPECT_EQ(session.Configure(), S_FALSE);
+  EXPECT_EQ(session.Quit(), S_FALSE);
+  EXPECT_EQ(fake.calls.size(), 4u);
+}
+
+TEST(HostSession, AFailedInitializeReleasesEverythingAndReportsItsStatus) {
+  FakePlugin fake;
+  fake.initialize_result = static_cast<HRESULT>(0x80020005);  // a settings type mismatch
+  HostSession session(Handing(fake));
+  EXPECT_EQ(session.Start(kPlayer), static_cast<HRESULT>(0x80020005));
+  EXPECT_FALSE(session.started());
+  EXPECT_EQ(fake.refs, 1u);
+  EXPECT_EQ(session.Configure(), S_FALSE);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize"}));
+}
+
+TEST(HostSession, ASuccessCodeOtherThanSOkFromInitializeStillStarts) {
+  FakePlugin fake;
+  fake.initialize_result = S_FALSE;
+  HostSession session(Handing(fake));
+  EXPECT_EQ(session.Start(kPlayer), S_FALSE);
+  EXPECT_TRUE(session.started());
+}
+
+TEST(HostSession, APlugInThatCannotBeCreatedIsReportedWithoutCalls) {
+  HostSession failing([](HostedPlugin&) { return REGDB_E_CLASSNOTREG; });
+  EXPECT_EQ(failing.Start(kPlayer), REGDB_E_CLASSNOTREG);
+  EXPECT_FALSE(failing.started());
+  // A source that claims success but hands nothing must not be called through.
+  HostSession empty([](HostedPlugin&) { return S_OK; });
+  EXPECT_EQ(empty.Start(kPlayer), E_POINTER);
+}
+
+TEST(PluginSource, AMissingLibraryGivesItsWin32Error) {
+  HostedPlugin out;
+  EXPECT_EQ(CreatePluginFromLibrary(L"Z:\\no\\such\\Hushcall.dll", out),
+            HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+  EXPECT_FALSE(out.library);
+  EXPECT_FALSE(out.plugin);
+}
+
+TEST(PluginSource, ALibraryWithoutDllGetClassObjectIsRefusedAndUnloaded) {
+  HostedPlugin out;
+  // kernel32 is a DLL without the export; it is never really unloaded.
+  EXPECT_EQ(CreatePluginFromLibrary(L"kernel32.dll", out), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+  EXPECT_FALSE(out.library);
+}
+
+}  // namespace
+}  // namespace hushcall::host
