@@ -11,7 +11,7 @@ namespace hushcall {
 inline constexpr std::string_view kAboutLines[] = {
     "Hushcall by the Hushcall developers.",
     "Thanks to the Winamp general plug-in wrapper through which Hushcall is loaded.",
-    "Thanks also to the declaration viewer that helped with Winamp's declarations.",
+    "Thanks also to the program that helped translate Winamp's declarations.",
     "Please report any crash with the error message, what you were doing and your modem model.",
 };
 inline constexpr std::string_view kAboutLineBreak = "\n\r";
