@@ -45,7 +45,22 @@ ctl player-command --id 41000 || fail "player-command"
 ctl wait --class "#32770" --title gen_test --state visible --timeout 10000 >/dev/null || fail "config box never showed"
 text=$(ctl msgbox-text --class "#32770" --title gen_test)
 [ "$text" = "gen_test config" ] || fail "message box text was '$text'"
-ctl msgbox-press --class "#32770" --title gen_test --button cancel || fail "msgbox-press"
+box=(--class "#32770" --title gen_test)
+dump=$(ctl dump "${box[@]}")
+grep -Eq '^id=65535 class=Static text="gen_test config" rect=[-0-9]+,[-0-9]+,[-0-9]+,[-0-9]+ enabled=1 visible=1 checked=-$' <<<"$dump" ||
+  fail "dump lacks the message text: $dump"
+grep -Eq '^id=1 class=Button text="OK" .* enabled=1 visible=1 checked=0$' <<<"$dump" || fail "dump lacks OK: $dump"
+[ "$(ctl get-text "${box[@]}" --text Cancel)" = "Cancel" ] || fail "get-text by caption"
+[ "$(ctl enabled "${box[@]}" --id 2)" = "1" ] || fail "enabled"
+read -r l t r b <<<"$(ctl rect "${box[@]}" --id 1)"
+[ -n "$b" ] && [ "$r" -gt "$l" ] && [ "$b" -gt "$t" ] || fail "rect of OK: $l $t $r $b"
+# Tab moves the dialog's focus as it would for a person.
+ctl focused "${box[@]}" | grep -q '^id=1 ' || fail "OK should have the focus first"
+ctl keys "${box[@]}" --keys tab || fail "keys"
+ctl focused "${box[@]}" | grep -q '^id=2 ' || fail "Tab should move the focus to Cancel"
+ctl focus "${box[@]}" --id 1 || fail "focus"
+ctl focused "${box[@]}" | grep -q '^id=1 ' || fail "focus should return to OK"
+ctl msgbox-press "${box[@]}" --button cancel || fail "msgbox-press"
 ctl wait --class "#32770" --title gen_test --state gone --timeout 5000 >/dev/null || fail "config box stayed"
 ctl player-close || fail "player-close"
 wait $player; rc=$?
