@@ -1,0 +1,94 @@
+# Sourced by the end-to-end tests: one Wine prefix with Xvfb, the modem
+# simulator on COM5, the stand-in player with our host wrapper and
+# Hushcall.dll in its plug-in folder, and helpers to wait on their logs.
+#
+# Needs: HC_WIN32_BUILD (the cross build dir) and HC_MODEMSIM (the native
+# simulator binary), exported by the CTest command line.
+
+set -u
+HC_E2E_DIR=$(dirname "${BASH_SOURCE[0]}")
+. "$HC_E2E_DIR/../wine/wine-env.sh"
+
+: "${HC_WIN32_BUILD:?}" "${HC_MODEMSIM:?}"
+HC_PLAYER_EXE=$HC_WIN32_BUILD/player/player.exe
+HC_HUSHCTL_EXE=$HC_WIN32_BUILD/tools/hushctl/hushctl.exe
+HC_HOST_DLL=$HC_WIN32_BUILD/host/gen_hushcall.dll
+HC_PLUGIN_DLL=$HC_WIN32_BUILD/plugin/win32/Hushcall.dll
+
+HC_FAILS=0
+HC_PIDS=()
+
+e2e_begin() {
+  HC_WORK=$(mktemp -d /tmp/hushcall-e2e.XXXXXX)
+  hc_wine_setup || { echo "FAIL: no Wine prefix"; exit 1; }
+  mkdir -p "$HC_WORK/plugins"
+  cp "$HC_HOST_DLL" "$HC_PLUGIN_DLL" "$HC_WORK/plugins/"
+  trap e2e_end EXIT
+}
+
+e2e_end() {
+  local rc=$?
+  for p in "${HC_PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  hc_wine_teardown
+  if [ "$HC_FAILS" -ne 0 ] || [ "$rc" -ne 0 ]; then
+    echo "--- modem transcript"; cat "$HC_WORK/modem.log" 2>/dev/null | tail -40
+    echo "--- player log"; cat "$HC_WORK/player.log" 2>/dev/null | tail -40
+  fi
+  rm -rf "$HC_WORK"
+  [ "$HC_FAILS" -eq 0 ] && [ "$rc" -eq 0 ] && exit 0
+  exit 1
+}
+
+# e2e_settings KEY=VALUE...: stored settings, as the user's store holds them.
+e2e_settings() {
+  local kv
+  for kv in "$@"; do
+    wine reg add 'HKCU\Software\VB and VBA Program Settings\Hushcall\Common' \
+      /v "${kv%%=*}" /t REG_SZ /d "${kv#*=}" /f </dev/null >/dev/null 2>&1
+  done
+}
+
+# e2e_setting KEY: prints the stored value (empty when absent).
+e2e_setting() {
+  wine reg query 'HKCU\Software\VB and VBA Program Settings\Hushcall\Common' /v "$1" \
+    </dev/null 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}'
+}
+
+# e2e_modem ARGS...: the simulator on COM5.
+e2e_modem() {
+  "$HC_MODEMSIM" --link "$WINEPREFIX/dosdevices/com5" --transcript "$HC_WORK/modem.log" \
+    --control "$HC_WORK/modem.ctl" "$@" >"$HC_WORK/modem.out" 2>&1 &
+  HC_PIDS+=($!)
+  e2e_wait_for "$HC_WORK/modem.out" '^ready' 10 || e2e_fail "modem simulator did not start"
+}
+
+e2e_modem_say() { echo "$*" >"$HC_WORK/modem.ctl"; }
+
+# e2e_player ARGS...: the stand-in player with our plug-ins, in the background.
+e2e_player() {
+  wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$HC_WORK/plugins")" \
+    --log "$(hc_winpath "$HC_WORK")\\player.log" "$@" </dev/null >"$HC_WORK/player.out" 2>&1 &
+  HC_PLAYER_PID=$!
+  HC_PIDS+=($HC_PLAYER_PID)
+}
+
+hushctl() { wine "$HC_HUSHCTL_EXE" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# e2e_wait_for FILE REGEX SECONDS
+e2e_wait_for() {
+  local deadline=$((SECONDS + $3))
+  while [ $SECONDS -lt $deadline ]; do
+    grep -Eq -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_count() { grep -Ec -- "$2" "$1" 2>/dev/null || true; }
+
+e2e_fail() { echo "FAIL: $*"; HC_FAILS=$((HC_FAILS + 1)); }
+e2e_ok() { echo "ok: $*"; }
+e2e_check() {  # e2e_check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then e2e_ok "$what"; else e2e_fail "$what"; fi
+}
