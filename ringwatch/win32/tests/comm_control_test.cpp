@@ -228,6 +228,26 @@ TEST_F(CommControlOnModem, FailureThrownByOnCommIsDropped) {
   EXPECT_TRUE(PumpUntil([&] { return events == 2; }, 3000));
 }
 
+TEST_F(CommControlOnModem, ClosingWhileRingsArriveNeverHangs) {
+  int events = 0;
+  port_->SetOnComm([&] { ++events; });
+  port_->SetRThreshold(5);
+  Modem::Command("ring 200 5");
+  // Each close cancels a read that may be pending, completing or just
+  // completed; all of them must return.
+  for (int i = 0; i < 40; ++i) {
+    PumpFor(5);
+    const std::int64_t start = testing::NowMs();
+    port_->SetPortOpen(false);
+    EXPECT_LT(testing::NowMs() - start, 2000) << "close " << i;
+    port_->SetPortOpen(true);
+    port_->SetRThreshold(5);
+  }
+  EXPECT_GT(events, 0);
+  port_.reset();
+  PumpFor(1200);  // let the simulator's rings run out before the next case
+}
+
 TEST_F(CommControlOnModem, WaitForInputReturnsWhenCharactersArrive) {
   Modem::Command("send OK\\r\\n");
   const std::int64_t start = testing::NowMs();
