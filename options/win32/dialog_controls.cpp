@@ -32,7 +32,9 @@ WindowKind KindOf(const ControlLayout& c) {
       // Without ES_AUTOHSCROLL a single-line edit stops at its width.
       return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE};
     case ControlKind::label:
-      return {L"STATIC", SS_LEFT | WS_GROUP, 0};
+      // One line, cut at the label's edge, when the font is wider than the
+      // design's: a wrapped second line would be cut in half.
+      return {L"STATIC", SS_LEFTNOWORDWRAP | WS_GROUP, 0};
     case ControlKind::commandButton:
       return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0};
     case ControlKind::slider:
