@@ -1,0 +1,25 @@
+// Forced into GoogleTest's own build: MinGW's win32 thread model has no
+// std::mutex or std::condition_variable, which GoogleTest's Notification is
+// built on. This one waits on a Win32 event instead.
+#pragma once
+#ifdef __cplusplus
+#include <windows.h>
+
+#define GTEST_HAS_NOTIFICATION_ 1
+namespace testing::internal {
+
+class Notification {
+ public:
+  Notification() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Notification() { CloseHandle(event_); }
+  Notification(const Notification&) = delete;
+  Notification& operator=(const Notification&) = delete;
+  void Notify() { SetEvent(event_); }
+  void WaitForNotification() { WaitForSingleObject(event_, INFINITE); }
+
+ private:
+  HANDLE event_;
+};
+
+}  // namespace testing::internal
+#endif
