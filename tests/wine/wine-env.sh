@@ -13,7 +13,8 @@ HC_WINE_TEMPLATE=${HC_WINE_TEMPLATE:-/tmp/hushcall-wine-template}
 
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# winedbg off: a crashing test ends at once instead of waiting in the debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 export LC_ALL=C.UTF-8
 
 hc_free_display() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "options/win32/control_ids.h"
 #include "plugin/win32/tests/test_support.h"
 
 namespace hushcall::win32::test {
@@ -209,9 +210,24 @@ TEST_F(HostCalls, WrapperIsHeldEvenWhenItFails) {
   EXPECT_EQ(host.refs, 2);
 }
 
-TEST_F(HostCalls, ConfigureAndQuitWorkBeforeAnyInitialize) {
+// Presses Cancel on the options dialog once it is shown; runs inside the
+// dialog's modal loop, as a person's click would.
+void CALLBACK CancelOptionsDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = FindWindowW(L"#32770", kOptionsDialogCaption);
+  if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+  KillTimer(nullptr, timer);
+  SendMessageW(GetDlgItem(dialog, kIdCmdCancel), BM_CLICK, 0, 0);
+}
+
+TEST_F(HostCalls, ConfigureShowsTheDialogAndReturnsWhenItIsClosed) {
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, CancelOptionsDialog);
+  ASSERT_NE(timer, 0u);
   EXPECT_EQ(plugin->Configure(), S_OK);
+  HWND dialog = FindWindowW(L"#32770", kOptionsDialogCaption);
+  EXPECT_TRUE(dialog == nullptr || !IsWindowVisible(dialog));
   EXPECT_EQ(plugin->Quit(), S_OK);
+  // Quit unloads the dialog: its window is gone.
+  EXPECT_EQ(FindWindowW(L"#32770", kOptionsDialogCaption), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+// Puts the options dialog and the ring watch together for the loaded
+// library: the model over its Win32 window, the serial port control and ring
+// timer it carries, and the ring-watch module that both drive.
+#include <optional>
+
+#include "options/core/frm_options.h"
+#include "options/win32/win32_dialog_view.h"
+#include "plugin/win32/module_lifetime.h"
+#include "plugin/win32/module_state.h"
+#include "ringwatch/core/modring.h"
+#include "ringwatch/win32/component_factory.h"
+#include "ringwatch/win32/win32_platform.h"
+
+namespace hushcall {
+namespace {
+
+// The dialog instance as the plug-in object sees it. While the dialog is
+// loaded its windows and the serial reader live in this library, so it then
+// holds the library in memory (DllCanUnloadNow answers S_FALSE).
+class ComposedDialog final : public OptionsDialog {
+ public:
+  ComposedDialog()
+      : view_(win32::ModuleInstance()),
+        frmOptions_(TheSettings(), view_, components_, messageBoxes_),
+        modRing_(TheSettings(), ThePlayerWnd(), frmOptions_, messageBoxes_, player_, pump_) {
+    frmOptions_.SetRingWatch(&modRing_);
+  }
+
+  bool Loaded() const override { return frmOptions_.Loaded(); }
+  void Load() override { Track([&] { frmOptions_.Load(); }); }
+  void ShowModal() override { Track([&] { frmOptions_.ShowModal(); }); }
+  void Unload() override { Track([&] { frmOptions_.Unload(); }); }
+  bool Visible() const override { return frmOptions_.Visible(); }
+  void Hide() override { frmOptions_.Hide(); }
+  ringwatch::SerialPort* MSComm1() override { return frmOptions_.MSComm1(); }
+  ringwatch::Timer* tmrRING() override { return frmOptions_.tmrRING(); }
+  std::uint64_t LoadGeneration() const override { return frmOptions_.LoadGeneration(); }
+
+ private:
+  template <class Operation>
+  void Track(Operation&& operation) {
+    // Held across the call too: the dialog may be loaded inside it and the
+    // host may not unload us while our window procedures run.
+    win32::ModuleRef during;
+    struct Sync {
+      ComposedDialog& self;
+      ~Sync() {
+        if (self.frmOptions_.Loaded()) {
+          if (!self.loadedRef_) self.loadedRef_.emplace();
+        } else {
+          self.loadedRef_.reset();
+        }
+      }
+    } sync{*this};
+    operation();
+  }
+
+  Win32DialogView view_;
+  ringwatch::Win32ComponentFactory components_;
+  ringwatch::Win32MessageBoxes messageBoxes_;
+  ringwatch::Win32PlayerWindow player_;
+  ringwatch::Win32EventPump pump_;
+  FrmOptions frmOptions_;
+  ringwatch::ModRing modRing_;
+  std::optional<win32::ModuleRef> loadedRef_;
+};
+
+}  // namespace
+
+OptionsDialog& TheOptionsDialog() {
+  // Made on first use and kept for the life of the process: no code of ours
+  // runs when the library is unloaded.
+  static ComposedDialog* dialog = new ComposedDialog;
+  return *dialog;
+}
+
+}  // namespace hushcall
