@@ -1,0 +1,44 @@
+#!/bin/bash
+# The main job: two simulated incoming calls, end to end.
+#
+# The stand-in player runs under Wine with our host wrapper and Hushcall.dll
+# in its plug-in folder; the modem simulator plays a modem on a
+# pseudo-terminal mapped to COM5. Hushcall resets the modem, recognises the
+# rings and reacts once per call. Prints the line's transcript and the
+# player's messages on one time line.
+#
+#   scripts/run.sh [volume|pause|stop]      (default: volume, to 30 %)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+action=${1:-volume}
+case "$action" in
+  volume) code=122 ;;
+  pause) code=40046 ;;
+  stop) code=40047 ;;
+  *) echo "usage: scripts/run.sh [volume|pause|stop]" >&2; exit 2 ;;
+esac
+
+scripts/setup.sh || exit 1
+scripts/build.sh >/dev/null || { echo "run: the build failed; run scripts/build.sh to see why" >&2; exit 1; }
+
+export HC_WIN32_BUILD=$PWD/build/win32 HC_MODEMSIM=$PWD/build/native/tools/modemsim/modemsim
+. tests/e2e/lib.sh
+e2e_begin
+
+echo "Hushcall: two calls of three rings, 12 s apart; action: $action"
+e2e_settings Enabled=1 COMPort=5 Action=$code Volume=30 Percent=0 Popup=0
+e2e_modem --calls 2 --rings 3 --ring-interval-ms 2000 --call-gap-ms 12000 --first-ring-ms 1000
+e2e_player --state playing --volume 200 --exit-after-ms 26000
+wait "$HC_PLAYER_PID"
+rc=$?
+
+# One time line, in seconds from the player's start.
+{
+  sed -n 's/^\([0-9]*\) \(rx\|tx\|ev\) \(.*\)/\1 modem  \2 \3/p' "$HC_WORK/modem.log"
+  sed -n 's/^\([0-9]*\) \(.*\)/\1 player \2/p' "$HC_WORK/player.log"
+} | sort -n | awk 'NR == 1 { t0 = $1 } { printf "%8.3f s  ", ($1 - t0) / 1e6; $1 = ""; print substr($0, 2) }'
+
+reactions=$(grep -Ec 'msg (WM_USER wParam=[0-9]+ lParam=122|WM_COMMAND wParam=4004[67])' "$HC_WORK/player.log")
+echo
+echo "Rings sent: $(grep -c 'tx RING' "$HC_WORK/modem.log"); reactions at the player: $reactions (one per call)"
+[ "$rc" -eq 0 ] && [ "$reactions" -eq 2 ]
