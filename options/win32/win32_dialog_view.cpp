@@ -86,6 +86,7 @@ void Win32DialogView::Create(DialogEvents& events) {
 }
 
 void Win32DialogView::Destroy() {
+  const bool hadWindow = static_cast<bool>(dialog_);
   // Safe from inside one of the dialog's own notifications: the window
   // procedure touches no view state after handing an event to the model,
   // and WM_NCDESTROY empties the handles below.
@@ -93,6 +94,16 @@ void Win32DialogView::Destroy() {
   owner_.reset();
   toolTips_ = nullptr;
   controls_.fill(nullptr);
+  if (hadWindow) WakeModalLoop();
+}
+
+void Win32DialogView::WakeModalLoop() {
+  // A modal showing re-checks whether to go on only when its GetMessage
+  // returns. A hide or unload that came in a sent message (a click sent by
+  // another program, or any SendMessage) is handled inside GetMessage
+  // without making it return, so without this the showing would wait for
+  // some unrelated posted message before returning to the host.
+  ::PostMessageW(nullptr, WM_NULL, 0, 0);
 }
 
 bool Win32DialogView::Created() const { return static_cast<bool>(dialog_); }
@@ -108,7 +119,9 @@ void Win32DialogView::Centre() {
 }
 
 void Win32DialogView::Hide() {
-  if (dialog_) ::ShowWindow(dialog_.get(), SW_HIDE);
+  if (!dialog_) return;
+  ::ShowWindow(dialog_.get(), SW_HIDE);
+  WakeModalLoop();
 }
 
 bool Win32DialogView::Visible() const { return dialog_ && ::IsWindowVisible(dialog_.get()); }
