@@ -42,6 +42,9 @@ expect_controls() {
   done
 }
 
+# dlg_gone SECONDS: until the dialog is unloaded (its window destroyed).
+dlg_gone() { dlg wait --state gone --timeout "$(($1 * 1000))" >/dev/null; }
+
 # atz_count: the modem resets the simulator has received so far.
 atz_count() { e2e_count "$HC_WORK/modem.log" ' rx ATZ\\r'; }
 
