@@ -86,7 +86,6 @@ void Win32DialogView::Create(DialogEvents& events) {
 }
 
 void Win32DialogView::Destroy() {
-  const bool hadWindow = static_cast<bool>(dialog_);
   // Safe from inside one of the dialog's own notifications: the window
   // procedure touches no view state after handing an event to the model,
   // and WM_NCDESTROY empties the handles below.
@@ -94,16 +93,6 @@ void Win32DialogView::Destroy() {
   owner_.reset();
   toolTips_ = nullptr;
   controls_.fill(nullptr);
-  if (hadWindow) WakeModalLoop();
-}
-
-void Win32DialogView::WakeModalLoop() {
-  // A modal showing re-checks whether to go on only when its GetMessage
-  // returns. A hide or unload that came in a sent message (a click sent by
-  // another program, or any SendMessage) is handled inside GetMessage
-  // without making it return, so without this the showing would wait for
-  // some unrelated posted message before returning to the host.
-  ::PostMessageW(nullptr, WM_NULL, 0, 0);
 }
 
 bool Win32DialogView::Created() const { return static_cast<bool>(dialog_); }
@@ -119,9 +108,7 @@ void Win32DialogView::Centre() {
 }
 
 void Win32DialogView::Hide() {
-  if (!dialog_) return;
-  ::ShowWindow(dialog_.get(), SW_HIDE);
-  WakeModalLoop();
+  if (dialog_) ::ShowWindow(dialog_.get(), SW_HIDE);
 }
 
 bool Win32DialogView::Visible() const { return dialog_ && ::IsWindowVisible(dialog_.get()); }
@@ -212,11 +199,19 @@ INT_PTR CALLBACK Win32DialogView::DialogProc(HWND dialog, UINT message, WPARAM w
     return FALSE;
   }
   // Nothing the model throws goes past the window procedure.
+  INT_PTR result = TRUE;
   try {
-    return self->OnMessage(message, wParam, lParam);
+    result = self->OnMessage(message, wParam, lParam);
   } catch (...) {
-    return TRUE;
   }
+  // A click or close may have hidden or unloaded the dialog. A modal showing
+  // looks at that only when its GetMessage returns, and GetMessage handles a
+  // sent message (a click sent by another program) without returning: wake
+  // it, or Configure would wait for some unrelated posted message. Posted
+  // here, after the handler, because a wait for the modem inside the handler
+  // would take any message posted earlier.
+  if (message == WM_COMMAND || message == WM_CLOSE) ::PostMessageW(nullptr, WM_NULL, 0, 0);
+  return result;
 }
 
 INT_PTR Win32DialogView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -59,8 +59,6 @@ class Win32DialogView final : public DialogView {
   void SizeClientArea();
   // Keeps the Tab key landing on the selected option button.
   void MoveOptionTabStop();
-  // Makes a modal loop waiting in GetMessage look again at its end condition.
-  static void WakeModalLoop();
   bool FindControl(HWND window, ControlId* id) const;
 
   HINSTANCE instance_;
