@@ -14,7 +14,8 @@ ring_session() {
   RING_SESSION=$1; shift
   echo "== session $RING_SESSION"
   : >"$HC_WORK/player.log"
-  RING_MODEM_MARK=$(wc -l <"$HC_WORK/modem.log" 2>/dev/null || echo 0)
+  RING_MODEM_MARK=0
+  [ -f "$HC_WORK/modem.log" ] && RING_MODEM_MARK=$(wc -l <"$HC_WORK/modem.log")
   e2e_player "$@"
 }
 
@@ -73,11 +74,11 @@ ring_restart_modem() {
 # modem failure text. ring_box_handle prints its handle (waits up to MS).
 ring_box_handle() { hushctl wait --class '#32770' --title Hushcall --timeout "${1:-5000}"; }
 
-# ring_box_again OLD-HANDLE MS: waits for a failure box other than OLD.
+# ring_box_again OLD-HANDLE MS: waits for a Hushcall box other than OLD.
 ring_box_again() {
   local old=$1 deadline=$((SECONDS + $2 / 1000)) h
   while [ $SECONDS -le $deadline ]; do
-    h=$(ring_box_handle 500) && [ -n "$h" ] && [ "$h" != "$old" ] && { echo "$h"; return 0; }
+    h=$(ring_box_handle 500) && [ -n "$h" ] && [ "$h" != "$old" ] && return 0
     sleep 0.1
   done
   return 1
