@@ -10,6 +10,7 @@ ID_CMD_OK=1014 ID_CMD_CANCEL=1015 ID_CMD_APPLY=1016 ID_CMD_ABOUT=1017
 ID_FRA_OPTIONS=1001
 
 RING_BOX_TEXT="The phone is ringing!"
+MODEM_BOX_TEXT="Unable to find modem on specified COM Port, modem is being used, or modem is slow responding to initialization. Press Yes to retry, No to change COM port, or Cancel to disable Hushcall."
 PORT_RANGE_REGEX='COM port.*0 to 255'
 
 # dlg ACTION [ARGS...]: a hushctl action on the options dialog.
@@ -44,6 +45,15 @@ expect_controls() {
 
 # dlg_gone SECONDS: until the dialog is unloaded (its window destroyed).
 dlg_gone() { dlg wait --state gone --timeout "$(($1 * 1000))" >/dev/null; }
+
+# wait_box_text TEXT SECONDS: until the topmost "Hushcall" box says TEXT.
+wait_box_text() {
+  local deadline=$((SECONDS + $2))
+  until [ "$(box msgbox-text --timeout 500)" = "$1" ]; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.1
+  done
+}
 
 # atz_count: the modem resets the simulator has received so far.
 atz_count() { e2e_count "$HC_WORK/modem.log" ' rx ATZ\\r'; }
