@@ -60,11 +60,20 @@ void Win32DialogView::RunModal(const std::function<bool()>& keepShowing) {
     // The loop ends when the model says so, or when the window is gone
     // (an unload from inside a handler); the view state is read afresh on
     // every turn because a handler may have destroyed or recreated it.
-    while (dialog_.get() == dialog && ::IsWindow(dialog) && keepShowing()) {
+    const auto showing = [&] {
+      return dialog_.get() == dialog && ::IsWindow(dialog) && keepShowing();
+    };
+    while (showing()) {
       MSG message;
-      const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-      if (got == -1) break;
-      if (got == 0) {
+      if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // PeekMessage has handled any sent message (a click sent by another
+        // program, say), which may have hidden or unloaded the dialog: look
+        // again before sleeping until the next message of any kind.
+        if (!showing()) break;
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        continue;
+      }
+      if (message.message == WM_QUIT) {
         // WM_QUIT belongs to the outer loop: hand it back.
         ::PostQuitMessage(static_cast<int>(message.wParam));
         break;

@@ -199,19 +199,11 @@ INT_PTR CALLBACK Win32DialogView::DialogProc(HWND dialog, UINT message, WPARAM w
     return FALSE;
   }
   // Nothing the model throws goes past the window procedure.
-  INT_PTR result = TRUE;
   try {
-    result = self->OnMessage(message, wParam, lParam);
+    return self->OnMessage(message, wParam, lParam);
   } catch (...) {
+    return TRUE;
   }
-  // A click or close may have hidden or unloaded the dialog. A modal showing
-  // looks at that only when its GetMessage returns, and GetMessage handles a
-  // sent message (a click sent by another program) without returning: wake
-  // it, or Configure would wait for some unrelated posted message. Posted
-  // here, after the handler, because a wait for the modem inside the handler
-  // would take any message posted earlier.
-  if (message == WM_COMMAND || message == WM_CLOSE) ::PostMessageW(nullptr, WM_NULL, 0, 0);
-  return result;
 }
 
 INT_PTR Win32DialogView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
