@@ -134,6 +134,27 @@ TEST_F(WithModelTest, OKWithEnabledClearedUnloadsFromInsideItsOwnClick) {
   EXPECT_FALSE(view.Created());
 }
 
+FrmOptions* unloadTarget = nullptr;
+
+void CALLBACK UnloadFromTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  unloadTarget->Unload();
+}
+
+// The host's Quit comes through the message loop, so it runs nested inside
+// the dialog's modal showing and unloads the dialog under it.
+TEST_F(WithModelTest, AnUnloadWhileShownEndsTheShowingAndTakesTheWindow) {
+  form.Load();
+  HWND window = view.Window();
+  unloadTarget = &form;
+  ASSERT_NE(::SetTimer(nullptr, 0, 50, UnloadFromTimer), 0u);
+  ShowModalBounded();
+  EXPECT_FALSE(form.Loaded());
+  EXPECT_FALSE(::IsWindow(window));
+  EXPECT_EQ(form.MSComm1(), nullptr);
+  EXPECT_EQ(form.tmrRING(), nullptr);
+}
+
 TEST_F(WithModelTest, TheCloseBoxEndsTheShowing) {
   form.Load();
   ::PostMessageW(view.Window(), WM_CLOSE, 0, 0);
