@@ -17,8 +17,13 @@ inline constexpr DWORD kReceiveQueueSize = 1024;
 inline constexpr DWORD kTransmitQueueSize = 512;
 // Interval-only read timeout: a read waits for the first byte, then returns
 // once the line has been quiet this long. It behaves alike on Windows and on
-// Wine's serial emulation, where other timeout forms do not.
-inline constexpr DWORD kReadIntervalMs = 1;
+// Wine's serial emulation, where other timeout forms do not. Three
+// character times at 9600 baud (one is 1.04 ms): a result line that the
+// modem sends in one burst then arrives in one read. Shorter, a line could
+// come a byte at a time, and the "G" CR LF left after the first 5 characters
+// of CR LF "RING" CR LF would wait below the receive threshold for the next
+// ring's text, so the call's reaction would come a ring late.
+inline constexpr DWORD kReadIntervalMs = 3;
 
 // "\\.\COM5" for 5: the form that also reaches ports above 9.
 std::wstring CommDevicePath(int port);
