@@ -19,5 +19,12 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror that fails once is tried again, not taken as the answer.
+for attempt in 1 2 3; do
+  $sudo apt-get -o Acquire::Retries=3 update -q &&
+    $sudo apt-get -o Acquire::Retries=3 install -y -q --no-install-recommends "${missing[@]}" &&
+    exit 0
+  echo "setup: apt-get failed (attempt $attempt), trying again" >&2
+  sleep 10
+done
+exit 1
