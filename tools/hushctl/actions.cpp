@@ -67,19 +67,19 @@ class Action {
   unsigned Timeout() const { return Number(L"timeout", 5000); }
   unsigned Settle() const { return Number(L"settle", 1000); }
 
-  WindowSpec Spec() const {
+  WindowQuery Wanted() const {
     return {args_.Get(L"class").value_or(L""), args_.Get(L"title").value_or(L"")};
   }
 
   // The window named by --class/--title, waited for; null after a report.
   HWND Window() {
-    WindowSpec spec = Spec();
-    if (spec.class_name.empty() && spec.title.empty()) {
+    WindowQuery wanted = Wanted();
+    if (wanted.class_name.empty() && wanted.title.empty()) {
       Fail(L"give --class and/or --title");
       return nullptr;
     }
-    HWND window = WaitForWindow(spec, WaitFor::kExists, Timeout());
-    if (!window) Fail(L"no window class=\"" + spec.class_name + L"\" title=\"" + spec.title + L"\"");
+    HWND window = WaitForWindow(wanted, WaitFor::kExists, Timeout());
+    if (!window) Fail(L"no window class=\"" + wanted.class_name + L"\" title=\"" + wanted.title + L"\"");
     return window;
   }
 
@@ -118,15 +118,15 @@ class Action {
 };
 
 int Wait(Action& a) {
-  WindowSpec spec = a.Spec();
-  if (spec.class_name.empty() && spec.title.empty()) return a.Fail(L"give --class and/or --title");
+  WindowQuery wanted = a.Wanted();
+  if (wanted.class_name.empty() && wanted.title.empty()) return a.Fail(L"give --class and/or --title");
   std::wstring state = a.args().Get(L"state").value_or(L"exists");
   WaitFor condition;
   if (state == L"exists") condition = WaitFor::kExists;
   else if (state == L"visible") condition = WaitFor::kVisible;
   else if (state == L"gone") condition = WaitFor::kGone;
   else return a.Fail(L"bad --state " + state);
-  HWND found = WaitForWindow(spec, condition, a.Timeout());
+  HWND found = WaitForWindow(wanted, condition, a.Timeout());
   if (!found) return a.Fail(L"timed out waiting for the window to be " + state);
   if (condition == WaitFor::kGone) {
     a.Print(L"gone");
@@ -193,15 +193,18 @@ int GetText(Action& a) {
   return 0;
 }
 
-int Checked(Action& a) {
+// Prints a control's answer to one query message.
+int PrintAnswer(Action& a, bool text_allowed, UINT msg, const wchar_t* name) {
   HWND window = a.Window();
-  HWND control = window ? a.Control(window, true) : nullptr;
+  HWND control = window ? a.Control(window, text_allowed) : nullptr;
   if (!control) return 1;
-  auto state = Query(control, BM_GETCHECK, 0, 0);
-  if (!state) return a.Fail(L"no answer to BM_GETCHECK");
-  a.Print(std::to_wstring(*state));
+  auto answer = Query(control, msg, 0, 0);
+  if (!answer) return a.Fail(std::wstring(L"no answer to ") + name);
+  a.Print(std::to_wstring(*answer));
   return 0;
 }
+
+int Checked(Action& a) { return PrintAnswer(a, true, BM_GETCHECK, L"BM_GETCHECK"); }
 
 int Enabled(Action& a) {
   HWND window = a.Window();
@@ -294,15 +297,7 @@ int Focused(Action& a) {
   return 0;
 }
 
-int Trackbar(Action& a) {
-  HWND window = a.Window();
-  HWND control = window ? a.Control(window, false) : nullptr;
-  if (!control) return 1;
-  auto pos = Query(control, TBM_GETPOS, 0, 0);
-  if (!pos) return a.Fail(L"no answer to TBM_GETPOS");
-  a.Print(std::to_wstring(*pos));
-  return 0;
-}
+int Trackbar(Action& a) { return PrintAnswer(a, false, TBM_GETPOS, L"TBM_GETPOS"); }
 
 int Close(Action& a) {
   HWND window = a.Window();

@@ -13,9 +13,9 @@ std::wstring WindowCaption(HWND window) {
   return std::wstring(buffer, n > 0 ? n : 0);
 }
 
-bool Matches(HWND window, const WindowSpec& spec) {
-  if (!spec.class_name.empty() && ClassOf(window) != spec.class_name) return false;
-  if (!spec.title.empty() && WindowCaption(window) != spec.title) return false;
+bool Matches(HWND window, const WindowQuery& wanted) {
+  if (!wanted.class_name.empty() && ClassOf(window) != wanted.class_name) return false;
+  if (!wanted.title.empty() && WindowCaption(window) != wanted.title) return false;
   return true;
 }
 
@@ -54,14 +54,14 @@ std::wstring ClassOf(HWND window) {
 namespace {
 
 struct TopLevelSearch {
-  const WindowSpec* spec;
+  const WindowQuery* wanted;
   HWND visible = nullptr;
   HWND any = nullptr;
 };
 
 BOOL CALLBACK CheckTopLevel(HWND window, LPARAM lparam) {
   auto* s = reinterpret_cast<TopLevelSearch*>(lparam);
-  if (!Matches(window, *s->spec)) return TRUE;
+  if (!Matches(window, *s->wanted)) return TRUE;
   if (!s->any) s->any = window;
   if (::IsWindowVisible(window)) {
     s->visible = window;
@@ -77,16 +77,16 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM lparam) {
 
 }  // namespace
 
-HWND FindTopLevel(const WindowSpec& spec, bool visible_only) {
-  TopLevelSearch search{&spec};
+HWND FindTopLevel(const WindowQuery& wanted, bool visible_only) {
+  TopLevelSearch search{&wanted};
   ::EnumWindows(CheckTopLevel, reinterpret_cast<LPARAM>(&search));
   return visible_only ? search.visible : (search.visible ? search.visible : search.any);
 }
 
-HWND WaitForWindow(const WindowSpec& spec, WaitFor condition, unsigned timeout_ms) {
+HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeout_ms) {
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
   for (;;) {
-    HWND found = FindTopLevel(spec, condition == WaitFor::kVisible);
+    HWND found = FindTopLevel(wanted, condition == WaitFor::kVisible);
     if (condition == WaitFor::kGone) {
       if (!found) return reinterpret_cast<HWND>(1);
     } else if (found) {

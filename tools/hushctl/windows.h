@@ -11,7 +11,7 @@ namespace hushcall::hushctl {
 
 // A top-level window by class and/or exact title (an empty string matches
 // any). Visible windows are preferred when several match.
-struct WindowSpec {
+struct WindowQuery {
   std::wstring class_name;
   std::wstring title;
 };
@@ -20,8 +20,8 @@ enum class WaitFor { kExists, kVisible, kGone };
 
 // Polls until the condition holds or `timeout_ms` passes. For kExists and
 // kVisible the window found; for kGone a non-null dummy on success.
-HWND WaitForWindow(const WindowSpec& spec, WaitFor condition, unsigned timeout_ms);
-HWND FindTopLevel(const WindowSpec& spec, bool visible_only);
+HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeout_ms);
+HWND FindTopLevel(const WindowQuery& wanted, bool visible_only);
 
 // A descendant control by its id, or by its caption (mnemonic '&' ignored).
 HWND FindControlById(HWND parent, int id);

@@ -15,12 +15,7 @@ namespace hushcall::testing {
 class DialogTest : public ::testing::Test {
  protected:
   DialogTest() {
-    settings.Action = kActionVolume;
-    settings.Volume = 50;
-    settings.Percent = false;
-    settings.Popup = false;
-    settings.Enabled = true;
-    settings.COMPort = 1;
+    SetStartingSettings(settings);
     form.SetRingWatch(&ring);
   }
 

@@ -12,6 +12,7 @@
 
 #include "common/status.h"
 #include "options/core/dialog_view.h"
+#include "plugin/core/settings.h"
 #include "ringwatch/core/components.h"
 #include "ringwatch/core/modring.h"
 #include "ringwatch/core/platform.h"
@@ -235,5 +236,15 @@ class FakeRingWatch final : public ringwatch::RingWatch {
  private:
   Log& log_;
 };
+
+// The settings the dialog tests start from: the stored defaults, enabled.
+inline void SetStartingSettings(Settings& settings) {
+  settings.Action = kActionVolume;
+  settings.Volume = 50;
+  settings.Percent = false;
+  settings.Popup = false;
+  settings.Enabled = true;
+  settings.COMPort = 1;
+}
 
 }  // namespace hushcall::testing

@@ -25,12 +25,7 @@ void CALLBACK EndHungShowing(HWND, UINT, UINT_PTR, DWORD) {
 class WithModelTest : public ::testing::Test {
  protected:
   WithModelTest() {
-    settings.Action = kActionVolume;
-    settings.Volume = 50;
-    settings.Percent = false;
-    settings.Popup = false;
-    settings.Enabled = true;
-    settings.COMPort = 1;
+    SetStartingSettings(settings);
     form.SetRingWatch(&ring);
   }
 
