@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <new>
 
 namespace hushcall {
 
@@ -50,6 +51,21 @@ class Failure : public std::exception {
 
 inline void ThrowIfFailed(Status status) {
   if (Failed(status)) throw Failure(status);
+}
+
+// Runs `body` (which returns a Status) at a boundary that nothing may cross,
+// and turns whatever ends it early into the status handed back.
+template <class Body>
+Status StatusOf(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const Failure& failure) {
+    return failure.status();
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  } catch (...) {
+    return kUnexpected;
+  }
 }
 
 }  // namespace hushcall

@@ -1,8 +1,6 @@
 // Initialize, Configure and Quit as the host drives them.
 #include "plugin/core/plugin_logic.h"
 
-#include <new>
-
 #include "options/core/options_dialog.h"
 #include "plugin/core/settings_store.h"
 
@@ -13,26 +11,11 @@ namespace {
 // kProductName.
 constexpr std::u16string_view kProductNameUtf16 = u"Hushcall";
 
-// Runs one host operation and turns whatever ends it early into the status
-// handed back to the host: nothing may escape into the COM caller.
-template <class Operation>
-Status Guarded(Operation&& operation) noexcept {
-  try {
-    return operation();
-  } catch (const Failure& failure) {
-    return failure.status();
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
-  } catch (...) {
-    return kUnexpected;
-  }
-}
-
 }  // namespace
 
 Status PluginInitialize(PluginEnvironment& env, HostWrapper* wrapper) {
   if (wrapper == nullptr) return kPointer;
-  return Guarded([&]() -> Status {
+  return StatusOf([&]() -> Status {
     Status status = wrapper->SetDescription(kProductNameUtf16);
     if (Failed(status)) return status;
 
@@ -52,14 +35,14 @@ Status PluginInitialize(PluginEnvironment& env, HostWrapper* wrapper) {
 }
 
 Status PluginConfigure(PluginEnvironment& env) {
-  return Guarded([&]() -> Status {
+  return StatusOf([&]() -> Status {
     env.frmOptions.ShowModal();
     return kOk;
   });
 }
 
 Status PluginQuit(PluginEnvironment& env) {
-  return Guarded([&]() -> Status {
+  return StatusOf([&]() -> Status {
     // A failing write ends Quit here, with the dialog still loaded.
     SaveSettings(env.settings, env.store);
     env.frmOptions.Unload();

@@ -8,23 +8,6 @@
 #include "plugin/win32/text.h"
 
 namespace hushcall::win32 {
-namespace {
-
-// Nothing escapes a COM method: whatever ends one early becomes its status.
-template <class Body>
-HRESULT Boundary(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const Failure& failure) {
-    return failure.status();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-}  // namespace
 
 PluginObject* PluginObject::Create() { return new (std::nothrow) PluginObject(); }
 
@@ -83,7 +66,7 @@ STDMETHODIMP PluginObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  return Boundary([&]() -> HRESULT {
+  return StatusOf([&]() -> HRESULT {
     const HRESULT hr = LoadTypeInfo();
     if (FAILED(hr)) return hr;
     typeInfo_->AddRef();
@@ -94,7 +77,7 @@ STDMETHODIMP PluginObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 STDMETHODIMP PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  return Boundary([&]() -> HRESULT {
+  return StatusOf([&]() -> HRESULT {
     const HRESULT hr = LoadTypeInfo();
     if (FAILED(hr)) return hr;
     return DispGetIDsOfNames(vtableInfo_.get(), names, count, ids);
@@ -104,7 +87,7 @@ STDMETHODIMP PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT coun
 STDMETHODIMP PluginObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                   VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  return Boundary([&]() -> HRESULT {
+  return StatusOf([&]() -> HRESULT {
     const HRESULT hr = LoadTypeInfo();
     if (FAILED(hr)) return hr;
     return DispInvoke(static_cast<::_Plugin*>(this), vtableInfo_.get(), id, flags, params, result,
@@ -113,7 +96,7 @@ STDMETHODIMP PluginObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISP
 }
 
 STDMETHODIMP PluginObject::Initialize(::Wrapper* wrapper) {
-  return Boundary([&]() -> HRESULT {
+  return StatusOf([&]() -> HRESULT {
     // The held Wrapper is replaced first, whatever follows.
     HostWrapper.assign(wrapper);
     if (!wrapper) return E_POINTER;
@@ -125,11 +108,11 @@ STDMETHODIMP PluginObject::Initialize(::Wrapper* wrapper) {
 }
 
 STDMETHODIMP PluginObject::Configure() {
-  return Boundary([&]() -> HRESULT { return PluginConfigure(TheEnvironment()); });
+  return StatusOf([&]() -> HRESULT { return PluginConfigure(TheEnvironment()); });
 }
 
 STDMETHODIMP PluginObject::Quit() {
-  return Boundary([&]() -> HRESULT { return PluginQuit(TheEnvironment()); });
+  return StatusOf([&]() -> HRESULT { return PluginQuit(TheEnvironment()); });
 }
 
 }  // namespace hushcall::win32
