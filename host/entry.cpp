@@ -7,7 +7,7 @@
 
 #include "host/host_session.h"
 #include "host/plugin_source.h"
-#include "player/general_purpose_plugin.h"
+#include "host/general_purpose_plugin.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ int __cdecl Init();
 void __cdecl Config();
 void __cdecl Quit();
 
-winampGeneralPurposePlugin g_record = {hushcall::player::kGeneralPurposePluginVersion,
+winampGeneralPurposePlugin g_record = {hushcall::host::kGeneralPurposePluginVersion,
                                        g_description, Init, Config, Quit, nullptr, nullptr};
 
 void Trace(const wchar_t* what, HRESULT hr) {

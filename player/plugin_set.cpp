@@ -40,7 +40,7 @@ void PluginSet::LoadOne(const std::wstring& path, const std::string& file_name, 
     return;
   }
   auto get = reinterpret_cast<GetGeneralPurposePluginFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(plugin.module.get(), kGetGeneralPurposePluginExport)));
+      ::GetProcAddress(plugin.module.get(), host::kGetGeneralPurposePluginExport)));
   plugin.record = get ? get() : nullptr;
   if (!plugin.record) {
     log_.Write("plugin " + file_name + " has no plug-in record");

@@ -10,7 +10,7 @@
 
 #include "common/win32/unique.h"
 #include "player/event_log.h"
-#include "player/general_purpose_plugin.h"
+#include "host/general_purpose_plugin.h"
 
 namespace hushcall::player {
 

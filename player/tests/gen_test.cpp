@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "player/general_purpose_plugin.h"
+#include "host/general_purpose_plugin.h"
 
 namespace {
 

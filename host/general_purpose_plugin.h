@@ -23,9 +23,9 @@ using GetGeneralPurposePluginFn = winampGeneralPurposePlugin*(__cdecl*)(void);
 
 }  // extern "C"
 
-namespace hushcall::player {
+namespace hushcall::host {
 
 inline constexpr int kGeneralPurposePluginVersion = 0x10;
 inline constexpr char kGetGeneralPurposePluginExport[] = "winampGetGeneralPurposePlugin";
 
-}  // namespace hushcall::player
+}  // namespace hushcall::host
