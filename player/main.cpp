@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/utf.h"
 #include "player/command_line.h"
 #include "player/event_log.h"
 #include "player/player_window.h"
@@ -19,7 +20,7 @@ void PrintToConsole(const std::wstring& text) {
   ::AttachConsole(ATTACH_PARENT_PROCESS);
   HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
   if (!out || out == INVALID_HANDLE_VALUE) return;
-  std::string utf8 = ToUtf8(text);
+  std::string utf8 = hushcall::win32::NarrowToUtf8(text);
   DWORD written = 0;
   ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }

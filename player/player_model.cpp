@@ -1,6 +1,6 @@
 #include "player/player_model.h"
 
-#include "player/protocol.h"
+#include "common/player_protocol.h"
 
 namespace hushcall::player {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "player/protocol.h"
+#include "common/player_protocol.h"
 
 namespace hushcall::player {
 

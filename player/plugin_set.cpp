@@ -2,17 +2,9 @@
 
 #include <algorithm>
 
-namespace hushcall::player {
+#include "common/win32/utf.h"
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
-  std::string out(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-  return out;
-}
+namespace hushcall::player {
 
 void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
   std::wstring dir = folder;
@@ -28,7 +20,7 @@ void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
   }
   // The folder listing has no defined order; plug-in numbers must be stable.
   std::sort(names.begin(), names.end());
-  for (const auto& name : names) LoadOne(dir + name, ToUtf8(name), player);
+  for (const auto& name : names) LoadOne(dir + name, win32::NarrowToUtf8(name), player);
 }
 
 void PluginSet::LoadOne(const std::wstring& path, const std::string& file_name, HWND player) {

@@ -45,6 +45,4 @@ class PluginSet {
   std::vector<Loaded> plugins_;
 };
 
-std::string ToUtf8(const std::wstring& text);
-
 }  // namespace hushcall::player

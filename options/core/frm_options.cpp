@@ -4,7 +4,7 @@
 
 #include "common/status.h"
 #include "options/core/dialog_texts.h"
-#include "plugin/core/conversions.h"
+#include "settings/conversions.h"
 
 namespace hushcall {
 

@@ -15,15 +15,17 @@
 
 #include "options/core/dialog_controls.h"
 #include "options/core/dialog_view.h"
-#include "options/core/options_dialog.h"
-#include "plugin/core/settings.h"
+#include "ringwatch/core/options_dialog.h"
+#include "settings/settings.h"
 #include "ringwatch/core/components.h"
 #include "ringwatch/core/modring.h"
-#include "ringwatch/core/platform.h"
+#include "ringwatch/core/event_pump.h"
+#include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/player_window.h"
 
 namespace hushcall {
 
-class FrmOptions final : public OptionsDialog {
+class FrmOptions final : public ringwatch::OptionsDialog {
  public:
   FrmOptions(Settings& settings, DialogView& view, ringwatch::ComponentFactory& components,
              ringwatch::MessageBoxes& messageBoxes);
@@ -42,8 +44,8 @@ class FrmOptions final : public OptionsDialog {
   void Unload() override;
   bool Visible() const override { return loaded_ && visible_; }
   void Hide() override;
-  ringwatch::SerialPort* MSComm1() override { return msComm1_.get(); }
-  ringwatch::Timer* tmrRING() override { return tmrRING_.get(); }
+  ringwatch::SerialPort* Port() override { return msComm1_.get(); }
+  ringwatch::Timer* RingTimer() override { return tmrRING_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
   // What the user reports through the view.

@@ -13,7 +13,7 @@
 #include "options/win32/centring.h"
 #include "options/win32/control_ids.h"
 #include "options/win32/set_topmost.h"
-#include "options/win32/text_utf8.h"
+#include "common/win32/utf.h"
 
 namespace hushcall {
 namespace {
@@ -134,7 +134,7 @@ void Win32DialogView::ShowChecked(ControlId id, int value) {
 void Win32DialogView::ShowText(ControlId id, std::string_view text) {
   HWND control = Control(id);
   if (!control) return;
-  const std::wstring wide = WideFromUtf8(text);
+  const std::wstring wide = win32::WidenUtf8(text);
   ++mirroring_;
   ::SetWindowTextW(control, wide.c_str());
   --mirroring_;
@@ -256,7 +256,7 @@ bool Win32DialogView::OnCommand(int windowId, int code, HWND control) {
       events_->UserClicked(id);
       return true;
     case EN_CHANGE:
-      if (mirroring_ == 0) events_->UserChangedText(id, Utf8FromWide(TextOf(control)));
+      if (mirroring_ == 0) events_->UserChangedText(id, win32::NarrowToUtf8(TextOf(control)));
       return true;
     case EN_KILLFOCUS:
       events_->UserLeftText(id);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "player/command_line.h"
-#include "player/protocol.h"
+#include "common/player_protocol.h"
 
 namespace hushcall::player {
 namespace {

@@ -1,8 +1,8 @@
 // Initialize, Configure and Quit as the host drives them.
 #include "plugin/core/plugin_logic.h"
 
-#include "options/core/options_dialog.h"
-#include "plugin/core/settings_store.h"
+#include "ringwatch/core/options_dialog.h"
+#include "settings/settings_store.h"
 
 namespace hushcall {
 namespace {

@@ -6,11 +6,13 @@
 #include <string_view>
 
 #include "common/status.h"
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 namespace hushcall {
 
+namespace ringwatch {
 class OptionsDialog;
+}  // namespace ringwatch
 class SettingsStore;
 
 // The host's Wrapper object, as the plug-in uses it. The COM side adapts the
@@ -28,7 +30,7 @@ struct PluginEnvironment {
   Settings& settings;
   std::int32_t& playerWnd;
   SettingsStore& store;
-  OptionsDialog& frmOptions;     // the single dialog instance
+  ringwatch::OptionsDialog& frmOptions;   // the single dialog instance
   std::string decimalSeparator;  // the user locale's, for strict numbers
 };
 

@@ -17,7 +17,7 @@ namespace {
 // The dialog instance as the plug-in object sees it. While the dialog is
 // loaded its windows and the serial reader live in this library, so it then
 // holds the library in memory (DllCanUnloadNow answers S_FALSE).
-class ComposedDialog final : public OptionsDialog {
+class ComposedDialog final : public ringwatch::OptionsDialog {
  public:
   ComposedDialog()
       : view_(win32::ModuleInstance()),
@@ -32,8 +32,8 @@ class ComposedDialog final : public OptionsDialog {
   void Unload() override { Track([&] { frmOptions_.Unload(); }); }
   bool Visible() const override { return frmOptions_.Visible(); }
   void Hide() override { frmOptions_.Hide(); }
-  ringwatch::SerialPort* MSComm1() override { return frmOptions_.MSComm1(); }
-  ringwatch::Timer* tmrRING() override { return frmOptions_.tmrRING(); }
+  ringwatch::SerialPort* Port() override { return frmOptions_.Port(); }
+  ringwatch::Timer* RingTimer() override { return frmOptions_.RingTimer(); }
   std::uint64_t LoadGeneration() const override { return frmOptions_.LoadGeneration(); }
 
  private:
@@ -67,7 +67,7 @@ class ComposedDialog final : public OptionsDialog {
 
 }  // namespace
 
-OptionsDialog& TheOptionsDialog() {
+ringwatch::OptionsDialog& TheOptionsDialog() {
   // Made on first use and kept for the life of the process: no code of ours
   // runs when the library is unloaded.
   static ComposedDialog* dialog = new ComposedDialog;

@@ -5,17 +5,19 @@
 #include <cstdint>
 
 #include "plugin/core/plugin_logic.h"
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 namespace hushcall {
 
+namespace ringwatch {
 class OptionsDialog;
+}  // namespace ringwatch
 
 Settings& TheSettings();
 // The player's main window as the host reported it; 0 until then.
 std::int32_t& ThePlayerWnd();
 // The single dialog instance, made on first use.
-OptionsDialog& TheOptionsDialog();
+ringwatch::OptionsDialog& TheOptionsDialog();
 // The above, with the registry settings store, as the plug-in object's
 // operations see them.
 PluginEnvironment& TheEnvironment();

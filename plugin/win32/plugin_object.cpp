@@ -5,7 +5,7 @@
 #include "plugin/core/plugin_logic.h"
 #include "plugin/win32/host_wrapper_adapter.h"
 #include "plugin/win32/module_state.h"
-#include "plugin/win32/text.h"
+#include "plugin/win32/decimal_separator.h"
 
 namespace hushcall::win32 {
 

@@ -6,7 +6,7 @@
 
 #include "common/status.h"
 #include "common/win32/unique.h"
-#include "plugin/win32/text.h"
+#include "common/win32/utf.h"
 
 namespace hushcall::win32 {
 

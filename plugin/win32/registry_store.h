@@ -3,7 +3,7 @@
 // runtime's GetSetting/SaveSetting keep theirs.
 #pragma once
 
-#include "plugin/core/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace hushcall::win32 {
 

@@ -6,8 +6,9 @@
 #include <utility>
 
 #include "common/status.h"
-#include "options/core/options_dialog.h"
+#include "ringwatch/core/options_dialog.h"
 #include "ringwatch/core/modring.h"
+#include "ringwatch/core/ring_watch_texts.h"
 #include "ringwatch/core/serial_port.h"
 
 namespace hushcall::ringwatch {
@@ -26,7 +27,7 @@ enum class Attempt { kAnswered, kFailed, kSuperseded };
 void ModRing::InitModem() {
   if (!settings_.Enabled) return;
   // Nothing to bring into service without the dialog that carries the port.
-  if (frmOptions_.MSComm1() == nullptr) return;
+  if (frmOptions_.Port() == nullptr) return;
 
   // Events run nested inside every wait below. The dialog may be unloaded or
   // reloaded there (its port is then gone or another one), and Apply may
@@ -36,11 +37,11 @@ void ModRing::InitModem() {
   const std::uint64_t generation = frmOptions_.LoadGeneration();
   const auto superseded = [&] {
     return activations_ != activation || frmOptions_.LoadGeneration() != generation ||
-           frmOptions_.MSComm1() == nullptr;
+           frmOptions_.Port() == nullptr;
   };
   // Always reached afresh: a nested event may have replaced the component.
   const auto port = [&]() -> SerialPort& {
-    SerialPort* p = frmOptions_.MSComm1();
+    SerialPort* p = frmOptions_.Port();
     if (p == nullptr) Fail(kPointer);
     return *p;
   };

@@ -1,57 +1,24 @@
-// The ring-watch module: modem initialisation, ring detection, the call
-// timer and the reaction sent to the player.
+// modRING: modem initialisation, ring detection, the call timer and the
+// reaction sent to the player.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "plugin/core/settings.h"
-#include "ringwatch/core/platform.h"
-
-namespace hushcall {
-class OptionsDialog;
-}
+#include "ringwatch/core/event_pump.h"
+#include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/player_window.h"
+#include "ringwatch/core/ring_scanner.h"
+#include "ringwatch/core/ring_watch.h"
+#include "settings/settings.h"
 
 namespace hushcall::ringwatch {
 
-class SerialPort;
-class Timer;
+class OptionsDialog;
 
-inline constexpr std::string_view kModemFailureText =
-    "Unable to find modem on specified COM Port, modem is being used, or modem is slow "
-    "responding to initialization. Press Yes to retry, No to change COM port, or Cancel to "
-    "disable Hushcall.";
-inline constexpr std::string_view kRingingText = "The phone is ringing!";
+// InitModem's wait for the modem's "OK": its limit, and the longest it
+// sleeps between two looks at the port.
 inline constexpr int kModemReplyTimeoutMs = 5000;
 inline constexpr int kModemPollSliceMs = 10;
-
-// Player protocol numbers.
-inline constexpr std::uint32_t kWmUser = 0x0400;
-inline constexpr std::uint32_t kWmCommand = 0x0111;
-inline constexpr std::int32_t kVolumeQuery = -666;
-inline constexpr std::int32_t kIsPlayingRequest = 104;
-
-// What the options dialog calls into the ring watch for.
-class RingWatch {
- public:
-  virtual ~RingWatch() = default;
-  virtual void InitModem() = 0;       // Form_Load's last step and Apply's
-  virtual void MSComm1_OnComm() = 0;  // MSComm1's OnComm event
-  virtual void tmrRING_Timer() = 0;   // tmrRING's expiry
-};
-
-// Finds ring reports in received text. Keeps the unmatched tail of each read
-// that could begin a report (at most five characters) for the next read, so
-// that a report split across two reads is found once.
-class RingScanner {
- public:
-  bool Scan(std::string_view text);
-  void Reset() { tail_.clear(); }
-
- private:
-  std::string tail_;
-};
 
 class ModRing final : public RingWatch {
  public:

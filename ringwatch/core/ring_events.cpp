@@ -1,7 +1,7 @@
 // The receive event, the call timer and the start of a call.
 #include <string>
 
-#include "options/core/options_dialog.h"
+#include "ringwatch/core/options_dialog.h"
 #include "ringwatch/core/modring.h"
 #include "ringwatch/core/serial_port.h"
 #include "ringwatch/core/timer.h"
@@ -18,9 +18,9 @@ ModRing::ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialo
       pump_(pump) {}
 
 void ModRing::MSComm1_OnComm() {
-  SerialPort* port = frmOptions_.MSComm1();
+  SerialPort* port = frmOptions_.Port();
   // Without the dialog there is neither a port to drain nor a call timer.
-  if (port == nullptr || frmOptions_.tmrRING() == nullptr) return;
+  if (port == nullptr || frmOptions_.RingTimer() == nullptr) return;
   const bool enabled = settings_.Enabled;
   // Read on every event, enabled or not, so the receive buffer never fills.
   const std::string text = port->Input();
@@ -29,7 +29,7 @@ void ModRing::MSComm1_OnComm() {
 }
 
 void ModRing::OnRing() {
-  Timer* timer = frmOptions_.tmrRING();
+  Timer* timer = frmOptions_.RingTimer();
   if (timer == nullptr) return;
   if (timer->Enabled()) {
     // A further ring of the call in progress: only its count begins anew.
@@ -46,7 +46,7 @@ void ModRing::OnRing() {
 
 void ModRing::tmrRING_Timer() {
   // The call is over; the player keeps whatever the reaction set.
-  if (Timer* timer = frmOptions_.tmrRING()) timer->SetEnabled(false);
+  if (Timer* timer = frmOptions_.RingTimer()) timer->SetEnabled(false);
 }
 
 }  // namespace hushcall::ringwatch

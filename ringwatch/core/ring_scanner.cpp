@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "ringwatch/core/modring.h"
+#include "ringwatch/core/ring_scanner.h"
 
 namespace hushcall::ringwatch {
 

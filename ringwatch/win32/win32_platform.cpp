@@ -1,26 +1,15 @@
 #include "ringwatch/win32/win32_platform.h"
 
-#include <limits>
+#include "common/win32/utf.h"
 
 namespace hushcall::ringwatch {
 
-std::wstring Utf8ToUtf16(std::string_view text) {
-  if (text.empty()) return {};
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
-  const int length = static_cast<int>(text.size());
-  const int needed = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), needed);
-  return wide;
-}
-
 int Win32MessageBoxes::Show(std::string_view text, std::string_view title, int code) {
-  return ::MessageBoxW(nullptr, Utf8ToUtf16(text).c_str(), Utf8ToUtf16(title).c_str(),
+  return ::MessageBoxW(nullptr, win32::WidenUtf8(text).c_str(), win32::WidenUtf8(title).c_str(),
                        static_cast<UINT>(code));
 }
 
-std::int32_t Win32PlayerWindow::SendMessageA(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
+std::int32_t Win32PlayerWindow::Send(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
                                              std::int32_t lParam) {
   HWND target = reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd));
   LRESULT answer = ::SendMessageA(target, msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));

@@ -7,12 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "ringwatch/core/platform.h"
+#include "ringwatch/core/event_pump.h"
+#include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/player_window.h"
 
 namespace hushcall::ringwatch {
-
-// UTF-8 to UTF-16; invalid sequences become U+FFFD.
-std::wstring Utf8ToUtf16(std::string_view text);
 
 // MessageBoxW without an owner window. Its own modal loop keeps dispatching
 // the thread's posted messages, so serial and timer events go on arriving.
@@ -27,7 +26,7 @@ class Win32PlayerWindow final : public PlayerWindow {
  public:
   // A synchronous SendMessageA; the 32-bit handle and values travel as they
   // are, negative ones included.
-  std::int32_t SendMessageA(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
+  std::int32_t Send(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
                             std::int32_t lParam) override;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/utf.h"
 #include "tools/hushctl/actions.h"
 #include "tools/hushctl/arguments.h"
 
@@ -15,11 +16,7 @@ namespace {
 
 void WriteUtf8(DWORD which, const std::wstring& text) {
   if (text.empty()) return;
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
-  std::string bytes(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
+  const std::string bytes = hushcall::win32::NarrowToUtf8(text);
   DWORD written = 0;
   ::WriteFile(::GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -12,10 +12,12 @@
 
 #include "common/status.h"
 #include "options/core/dialog_view.h"
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 #include "ringwatch/core/components.h"
 #include "ringwatch/core/modring.h"
-#include "ringwatch/core/platform.h"
+#include "ringwatch/core/event_pump.h"
+#include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/player_window.h"
 
 namespace hushcall::testing {
 

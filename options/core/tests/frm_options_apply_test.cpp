@@ -175,8 +175,8 @@ TEST_F(ShownDialogTest, OkWithEnabledClearedUnloadsAndTheRingWatchStops) {
   EXPECT_EQ(log, (Log{"Hide", "PortOpen 0", "timer destroyed", "port destroyed", "Destroy"}));
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_FALSE(form.Loaded());
-  EXPECT_EQ(form.MSComm1(), nullptr);
-  EXPECT_EQ(form.tmrRING(), nullptr);
+  EXPECT_EQ(form.Port(), nullptr);
+  EXPECT_EQ(form.RingTimer(), nullptr);
 }
 
 TEST_F(ShownDialogTest, CancelRestoresEveryControlAndLeavesThePortAlone) {
@@ -235,7 +235,7 @@ TEST_F(DialogTest, EnablingAPluginThatStartedDisabledStartsTheRingWatchThroughOk
   EXPECT_TRUE(settings.Enabled.value());
   EXPECT_TRUE(form.Loaded());
   EXPECT_FALSE(form.Visible());
-  EXPECT_NE(form.MSComm1(), nullptr);
+  EXPECT_NE(form.Port(), nullptr);
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ TEST_F(DialogTest, LoadCreatesWindowThenComponentsThenRunsFormLoad) {
   EXPECT_EQ(log[log.size() - 2], "InitModem");
   ASSERT_NE(components.timer, nullptr);
   EXPECT_FALSE(components.timer->enabled);
-  EXPECT_EQ(form.MSComm1(), components.port);
-  EXPECT_EQ(form.tmrRING(), components.timer);
+  EXPECT_EQ(form.Port(), components.port);
+  EXPECT_EQ(form.RingTimer(), components.timer);
 }
 
 TEST_F(DialogTest, LoadShowsTheInitialStateToTheView) {
@@ -94,8 +94,8 @@ TEST_F(DialogTest, UnloadDestroysComponentsThenWindow) {
   EXPECT_FALSE(form.Loaded());
   EXPECT_FALSE(form.Visible());
   EXPECT_NE(form.LoadGeneration(), generation);
-  EXPECT_EQ(form.MSComm1(), nullptr);
-  EXPECT_EQ(form.tmrRING(), nullptr);
+  EXPECT_EQ(form.Port(), nullptr);
+  EXPECT_EQ(form.RingTimer(), nullptr);
 }
 
 TEST_F(DialogTest, UnloadingAnUnloadedDialogDoesNothing) {

@@ -25,7 +25,7 @@ TEST_F(NestingTest, QuitWhileApplyWaitsForTheModemStopsApply) {
   user().UserClicked(ControlId::cmdApply);
   EXPECT_TRUE(after("InitModem returns").empty()) << "no refresh of a destroyed window";
   EXPECT_FALSE(form.Loaded());
-  EXPECT_EQ(form.MSComm1(), nullptr);
+  EXPECT_EQ(form.Port(), nullptr);
 }
 
 TEST_F(NestingTest, UnloadAndReloadWhileApplyWaitsIsNoticedToo) {

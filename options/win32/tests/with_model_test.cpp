@@ -146,8 +146,8 @@ TEST_F(WithModelTest, AnUnloadWhileShownEndsTheShowingAndTakesTheWindow) {
   ShowModalBounded();
   EXPECT_FALSE(form.Loaded());
   EXPECT_FALSE(::IsWindow(window));
-  EXPECT_EQ(form.MSComm1(), nullptr);
-  EXPECT_EQ(form.tmrRING(), nullptr);
+  EXPECT_EQ(form.Port(), nullptr);
+  EXPECT_EQ(form.RingTimer(), nullptr);
 }
 
 TEST_F(WithModelTest, TheCloseBoxEndsTheShowing) {

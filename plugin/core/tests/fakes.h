@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/status.h"
-#include "options/core/options_dialog.h"
-#include "plugin/core/memory_store.h"
+#include "ringwatch/core/options_dialog.h"
+#include "tests/support/memory_store.h"
 #include "plugin/core/plugin_logic.h"
 
 namespace hushcall::testing {
@@ -50,7 +50,7 @@ class FakeHostWrapper : public HostWrapper {
   Log& log_;
 };
 
-class FakeOptionsDialog : public OptionsDialog {
+class FakeOptionsDialog : public ringwatch::OptionsDialog {
  public:
   explicit FakeOptionsDialog(Log& log) : log_(log) {}
 
@@ -72,8 +72,8 @@ class FakeOptionsDialog : public OptionsDialog {
   }
   bool Visible() const override { return false; }
   void Hide() override { log_.push_back("Hide"); }
-  ringwatch::SerialPort* MSComm1() override { return nullptr; }
-  ringwatch::Timer* tmrRING() override { return nullptr; }
+  ringwatch::SerialPort* Port() override { return nullptr; }
+  ringwatch::Timer* RingTimer() override { return nullptr; }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
   Fault loadFault;

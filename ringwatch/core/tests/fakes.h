@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "common/status.h"
-#include "options/core/options_dialog.h"
-#include "ringwatch/core/platform.h"
+#include "ringwatch/core/options_dialog.h"
+#include "ringwatch/core/event_pump.h"
+#include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/player_window.h"
 #include "ringwatch/core/serial_port.h"
 #include "ringwatch/core/timer.h"
 
@@ -207,7 +209,7 @@ class FakePlayer final : public PlayerWindow {
   std::deque<std::int32_t> answers;  // one per message; 0 past the script
   std::vector<PlayerMessage> messages;
 
-  std::int32_t SendMessageA(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
+  std::int32_t Send(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,
                             std::int32_t lParam) override {
     log_.push_back("Send(" + std::to_string(msg) + "," + std::to_string(wParam) + "," +
                    std::to_string(lParam) + ")");
@@ -288,8 +290,8 @@ class FakeOptionsDialog final : public OptionsDialog {
     log_.push_back("Hide");
     visible_ = false;
   }
-  SerialPort* MSComm1() override { return port_.get(); }
-  Timer* tmrRING() override { return timer_.get(); }
+  SerialPort* Port() override { return port_.get(); }
+  Timer* RingTimer() override { return timer_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
   void SetVisible(bool visible) { visible_ = visible; }

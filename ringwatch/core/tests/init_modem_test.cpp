@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "ringwatch/core/ring_watch_texts.h"
 #include "ringwatch/core/tests/ring_rig.h"
 
 namespace hushcall::ringwatch::testing {

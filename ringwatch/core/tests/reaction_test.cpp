@@ -14,7 +14,7 @@ PlayerMessage SetVolume(std::int32_t volume) {
   return {kPlayerWnd, kWmUser, volume, kActionVolume};
 }
 PlayerMessage VolumeQuery() { return {kPlayerWnd, kWmUser, kVolumeQuery, kActionVolume}; }
-PlayerMessage IsPlaying() { return {kPlayerWnd, kWmUser, 0, kIsPlayingRequest}; }
+PlayerMessage IsPlaying() { return {kPlayerWnd, kWmUser, 0, kIpcIsPlaying}; }
 PlayerMessage Command(std::int32_t action) { return {kPlayerWnd, kWmCommand, action, 0}; }
 
 struct FullScaleCase {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 #include "ringwatch/core/modring.h"
 #include "ringwatch/core/tests/fakes.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "options/core/options_dialog.h"
-#include "plugin/core/settings.h"
+#include "ringwatch/core/options_dialog.h"
+#include "settings/settings.h"
 #include "ringwatch/core/modring.h"
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/tests/test_support.h"
@@ -24,7 +24,7 @@ using testing::PumpUntil;
 constexpr int kCallTimerMs = 400;  // stands in for the 10 s call timer
 
 // A dialog that is nothing but its two components, made by the factory.
-class ComponentDialog final : public OptionsDialog {
+class ComponentDialog final : public ringwatch::OptionsDialog {
  public:
   std::function<void()> onLoad;  // wires the components' events
 
@@ -44,8 +44,8 @@ class ComponentDialog final : public OptionsDialog {
   }
   bool Visible() const override { return false; }
   void Hide() override {}
-  SerialPort* MSComm1() override { return port_.get(); }
-  Timer* tmrRING() override { return timer_.get(); }
+  SerialPort* Port() override { return port_.get(); }
+  Timer* RingTimer() override { return timer_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
  private:
@@ -65,7 +65,7 @@ struct PlayerMessage {
 class RecordingPlayer final : public PlayerWindow {
  public:
   std::vector<PlayerMessage> sent;
-  std::int32_t SendMessageA(std::int32_t, std::uint32_t msg, std::int32_t wParam, std::int32_t lParam) override {
+  std::int32_t Send(std::int32_t, std::uint32_t msg, std::int32_t wParam, std::int32_t lParam) override {
     sent.push_back({msg, wParam, lParam});
     return 0;
   }
@@ -94,8 +94,8 @@ class ModRingOnModem : public ::testing::Test {
     settings_.Enabled = true;
     settings_.COMPort = testing::kModemPort;
     dialog_.onLoad = [this] {
-      dialog_.MSComm1()->SetOnComm([this] { ring_.MSComm1_OnComm(); });
-      dialog_.tmrRING()->SetOnTimer([this] { ring_.tmrRING_Timer(); });
+      dialog_.Port()->SetOnComm([this] { ring_.MSComm1_OnComm(); });
+      dialog_.RingTimer()->SetOnTimer([this] { ring_.tmrRING_Timer(); });
     };
     dialog_.Load();
   }
@@ -112,13 +112,13 @@ class ModRingOnModem : public ::testing::Test {
 TEST_F(ModRingOnModem, ModemAnswersAndTheRingsOfOneCallReactOnce) {
   ring_.InitModem();
   EXPECT_TRUE(boxes_.codes.empty());
-  ASSERT_TRUE(dialog_.MSComm1()->PortOpen());
+  ASSERT_TRUE(dialog_.Port()->PortOpen());
 
   Modem::Command("ring 3 100");
   ASSERT_TRUE(PumpUntil([&] { return !player_.sent.empty(); }, 3000));
-  EXPECT_TRUE(dialog_.tmrRING()->Enabled());
+  EXPECT_TRUE(dialog_.RingTimer()->Enabled());
   // The call ends once the timer runs out after the last ring.
-  ASSERT_TRUE(PumpUntil([&] { return !dialog_.tmrRING()->Enabled(); }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return !dialog_.RingTimer()->Enabled(); }, 5000));
   const std::vector<PlayerMessage> once = {{kWmUser, 128, kActionVolume}};
   EXPECT_EQ(player_.sent, once);
 }
@@ -128,7 +128,7 @@ TEST_F(ModRingOnModem, MissingPortAsksTheUserAtOnce) {
   ring_.InitModem();
   EXPECT_EQ(boxes_.codes, std::vector<int>{kMbCriticalYesNoCancel});
   EXPECT_FALSE(settings_.Enabled) << "Cancel disables";
-  EXPECT_FALSE(dialog_.MSComm1()->PortOpen());
+  EXPECT_FALSE(dialog_.Port()->PortOpen());
 }
 
 TEST_F(ModRingOnModem, UnloadingTheDialogInsideTheRingPopupIsSafe) {
@@ -137,7 +137,7 @@ TEST_F(ModRingOnModem, UnloadingTheDialogInsideTheRingPopupIsSafe) {
   // port that raised the event goes while its handler is on the stack.
   boxes_.whileShown = [this] { dialog_.Unload(); };
   ring_.InitModem();
-  ASSERT_TRUE(dialog_.MSComm1()->PortOpen());
+  ASSERT_TRUE(dialog_.Port()->PortOpen());
 
   Modem::Command("ring");
   ASSERT_TRUE(PumpUntil([&] { return !boxes_.codes.empty(); }, 3000));

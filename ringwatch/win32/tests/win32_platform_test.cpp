@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/win32/utf.h"
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/ring_timer.h"
 #include "ringwatch/win32/tests/test_support.h"
@@ -49,8 +50,8 @@ TEST(Win32PlayerWindow, SendsTheValuesUnchangedAndReturnsTheAnswer) {
   g_sent.clear();
   Win32PlayerWindow window;
   const auto handle = static_cast<std::int32_t>(reinterpret_cast<intptr_t>(player.get()));
-  EXPECT_EQ(window.SendMessageA(handle, 0x0400, -666, 122), 200);
-  window.SendMessageA(handle, 0x0111, 40046, 0);
+  EXPECT_EQ(window.Send(handle, 0x0400, -666, 122), 200);
+  window.Send(handle, 0x0111, 40046, 0);
   const std::vector<SentMessage> expected = {
       {0x0400, static_cast<WPARAM>(0xFFFFFD66u), 122},
       {0x0111, 40046, 0},
@@ -60,7 +61,7 @@ TEST(Win32PlayerWindow, SendsTheValuesUnchangedAndReturnsTheAnswer) {
 
 TEST(Win32PlayerWindow, MissingWindowAnswersZero) {
   Win32PlayerWindow window;
-  EXPECT_EQ(window.SendMessageA(0x7ff0, 0x0400, -666, 122), 0);
+  EXPECT_EQ(window.Send(0x7ff0, 0x0400, -666, 122), 0);
 }
 
 TEST(Win32EventPump, DeliversWhatIsPendingThenReturns) {
@@ -92,10 +93,10 @@ TEST(Win32EventPump, ClockNeverGoesBack) {
   EXPECT_GE(second - first, 15);
 }
 
-TEST(Utf8ToUtf16, ConvertsAccentsAndKeepsAscii) {
-  EXPECT_EQ(Utf8ToUtf16("Hushcall"), L"Hushcall");
-  EXPECT_EQ(Utf8ToUtf16("Gr\xC3\xBC\xC3\x9F" "e"), L"Gr\u00FC\u00DFe");
-  EXPECT_EQ(Utf8ToUtf16(""), L"");
+TEST(WidenUtf8, ConvertsAccentsAndKeepsAscii) {
+  EXPECT_EQ(win32::WidenUtf8("Hushcall"), L"Hushcall");
+  EXPECT_EQ(win32::WidenUtf8("Gr\xC3\xBC\xC3\x9F" "e"), L"Gr\u00FC\u00DFe");
+  EXPECT_EQ(win32::WidenUtf8(""), L"");
 }
 
 // Finds the box by its title from another thread, reads its text and

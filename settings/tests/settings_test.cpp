@@ -1,5 +1,5 @@
 // Loading and saving the six settings against an in-memory store.
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/status.h"
-#include "plugin/core/memory_store.h"
+#include "tests/support/memory_store.h"
 
 namespace hushcall {
 namespace {

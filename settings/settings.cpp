@@ -1,11 +1,11 @@
 // Loading and saving the six settings, key by key.
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 #include <string>
 #include <type_traits>
 
-#include "plugin/core/conversions.h"
-#include "plugin/core/settings_store.h"
+#include "settings/conversions.h"
+#include "settings/settings_store.h"
 
 namespace hushcall {
 namespace {

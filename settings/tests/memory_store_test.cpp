@@ -1,5 +1,5 @@
 // The in-memory store that tests across the project stand in for the real one.
-#include "plugin/core/memory_store.h"
+#include "tests/support/memory_store.h"
 
 #include <gtest/gtest.h>
 

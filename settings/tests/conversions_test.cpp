@@ -1,5 +1,5 @@
 // Strict numbers, leading numbers and the rounding and narrowing rules.
-#include "plugin/core/conversions.h"
+#include "settings/conversions.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/status.h"
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 namespace hushcall {
 namespace {

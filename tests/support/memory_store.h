@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/status.h"
-#include "plugin/core/settings.h"
-#include "plugin/core/settings_store.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
 
 namespace hushcall {
 

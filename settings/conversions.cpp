@@ -1,5 +1,5 @@
 // Text-to-number conversions of the settings and the dialog.
-#include "plugin/core/conversions.h"
+#include "settings/conversions.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/status.h"
-#include "plugin/core/settings.h"
+#include "settings/settings.h"
 
 namespace hushcall {
 namespace {

@@ -1,4 +1,4 @@
-// UTF-8 <-> UTF-16 for the boundary between the portable core (UTF-8) and
+// UTF-8 <-> UTF-16 at the boundary between the portable code (UTF-8) and
 // the Windows API (UTF-16).
 #pragma once
 
@@ -7,11 +7,9 @@
 
 namespace hushcall::win32 {
 
-// Invalid sequences become U+FFFD, as MultiByteToWideChar does.
+// Invalid sequences become U+FFFD, as the system's conversion makes them.
+// A text too long for the system's int-sized lengths converts to nothing.
 std::wstring WidenUtf8(std::string_view text);
 std::string NarrowToUtf8(std::wstring_view text);
-
-// The user locale's decimal separator ("." or "," ...), as UTF-8.
-std::string UserDecimalSeparator();
 
 }  // namespace hushcall::win32

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/player_protocol.h"
+
 namespace hushcall {
 
 class SettingsStore;
@@ -13,9 +15,9 @@ class SettingsStore;
 // player's volume request number; 40046 and 40047 are its pause and stop
 // command numbers. Any other value is held and sent on unchanged.
 enum ActionCode : std::int32_t {
-  kActionVolume = 122,
-  kActionPause = 40046,
-  kActionStop = 40047,
+  kActionVolume = kIpcSetVolume,
+  kActionPause = kCommandPause,
+  kActionStop = kCommandStop,
 };
 
 // One setting. It remembers whether it holds a loaded or applied value, so

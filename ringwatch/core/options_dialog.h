@@ -4,12 +4,10 @@
 
 #include <cstdint>
 
-namespace hushcall {
+namespace hushcall::ringwatch {
 
-namespace ringwatch {
 class SerialPort;
 class Timer;
-}  // namespace ringwatch
 
 class OptionsDialog {
  public:
@@ -32,11 +30,11 @@ class OptionsDialog {
 
   // The components that live exactly while the dialog is loaded; null
   // otherwise.
-  virtual ringwatch::SerialPort* MSComm1() = 0;
-  virtual ringwatch::Timer* tmrRING() = 0;
+  virtual SerialPort* Port() = 0;
+  virtual Timer* RingTimer() = 0;
   // Changes on every load and unload, so that a wait that yielded can tell
   // whether the components it started with still exist.
   virtual std::uint64_t LoadGeneration() const = 0;
 };
 
-}  // namespace hushcall
+}  // namespace hushcall::ringwatch

@@ -1,0 +1,14 @@
+// What the ring watch tells the user.
+#pragma once
+
+#include <string_view>
+
+namespace hushcall::ringwatch {
+
+inline constexpr std::string_view kModemFailureText =
+    "Unable to find modem on specified COM Port, modem is being used, or modem is slow "
+    "responding to initialization. Press Yes to retry, No to change COM port, or Cancel to "
+    "disable Hushcall.";
+inline constexpr std::string_view kRingingText = "The phone is ringing!";
+
+}  // namespace hushcall::ringwatch
