@@ -18,7 +18,6 @@ inline constexpr Status kOk = 0;
 inline constexpr Status kFalse = 1;
 inline constexpr Status kTypeMismatch = static_cast<Status>(0x80020005u);  // DISP_E_TYPEMISMATCH
 inline constexpr Status kOverflow = static_cast<Status>(0x8002000Au);      // DISP_E_OVERFLOW
-inline constexpr Status kNotImplemented = static_cast<Status>(0x80004001u);
 inline constexpr Status kPointer = static_cast<Status>(0x80004003u);  // E_POINTER
 inline constexpr Status kFail = static_cast<Status>(0x80004005u);     // E_FAIL
 inline constexpr Status kUnexpected = static_cast<Status>(0x8000FFFFu);
@@ -28,7 +27,6 @@ inline constexpr Status kInvalidArg = static_cast<Status>(0x80070057u);
 // A call on another object fails only when the severity bit is set:
 // S_FALSE and every other success code count as success.
 constexpr bool Failed(Status s) { return s < 0; }
-constexpr bool Succeeded(Status s) { return s >= 0; }
 
 // HRESULT_FROM_WIN32, so that an OS error code survives to the caller.
 constexpr Status StatusFromWin32(std::uint32_t error) {
@@ -48,10 +46,6 @@ class Failure : public std::exception {
 };
 
 [[noreturn]] inline void Fail(Status status) { throw Failure(status); }
-
-inline void ThrowIfFailed(Status status) {
-  if (Failed(status)) throw Failure(status);
-}
 
 // Runs `body` (which returns a Status) at a boundary that nothing may cross,
 // and turns whatever ends it early into the status handed back.

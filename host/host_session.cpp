@@ -11,7 +11,7 @@ HRESULT HostSession::Start(HWND player) {
   HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // S_FALSE: already initialised here, still one CoUninitialize owed.
   // RPC_E_CHANGED_MODE: the player chose otherwise; use it, owe nothing.
-  if (SUCCEEDED(hr)) com_initialized_ = true;
+  if (SUCCEEDED(hr)) comInitialized_ = true;
   else if (hr != RPC_E_CHANGED_MODE) return hr;
 
   hr = source_(hosted_);
@@ -37,8 +37,8 @@ void HostSession::Stop() {
   // The plug-in first: it holds our Wrapper and lives in the library.
   hosted_.Reset();
   wrapper_.reset();
-  if (com_initialized_) {
-    com_initialized_ = false;
+  if (comInitialized_) {
+    comInitialized_ = false;
     ::CoUninitialize();
   }
 }

@@ -35,7 +35,7 @@ class HostSession {
   void Stop();
 
   Source source_;
-  bool com_initialized_ = false;
+  bool comInitialized_ = false;
   HostedPlugin hosted_;
   win32::com_ptr<Wrapper> wrapper_;
 };

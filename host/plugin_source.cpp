@@ -15,14 +15,14 @@ HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out) {
   out.library.reset(::LoadLibraryW(path.c_str()));
   if (!out.library) return HRESULT_FROM_WIN32(::GetLastError());
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get_class_object = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
       ::GetProcAddress(out.library.get(), "DllGetClassObject")));
-  if (!get_class_object) {
+  if (!getClassObject) {
     HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
     out.Reset();
     return FAILED(hr) ? hr : E_FAIL;
   }
-  HRESULT hr = get_class_object(kHushcallPluginClsid, IID_IClassFactory, out.factory.put_void());
+  HRESULT hr = getClassObject(kHushcallPluginClsid, IID_IClassFactory, out.factory.put_void());
   if (SUCCEEDED(hr) && !out.factory) hr = E_POINTER;
   if (SUCCEEDED(hr))
     hr = out.factory->CreateInstance(nullptr, IID_ITavWinAmpGenPlugin, out.plugin.put_void());

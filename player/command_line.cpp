@@ -57,9 +57,9 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
       return static_cast<int>(*n);
     };
     if (name == L"--plugins") {
-      o.plugin_dir = value;
+      o.pluginDir = value;
     } else if (name == L"--log") {
-      o.log_file = value;
+      o.logFile = value;
     } else if (name == L"--state") {
       auto state = ParsePlayState(Narrow(value));
       if (!state) {
@@ -74,11 +74,11 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
     } else if (name == L"--config") {
       auto n = integer(0, 998);
       if (!n) return result;
-      o.config_plugin = *n;
+      o.configPlugin = *n;
     } else if (name == L"--exit-after-ms") {
       auto n = integer(0, 0x7FFFFFFF);
       if (!n) return result;
-      o.exit_after_ms = *n;
+      o.exitAfterMs = *n;
     } else {
       result.error = L"unknown option: " + name;
       return result;

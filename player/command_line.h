@@ -10,12 +10,12 @@
 namespace hushcall::player {
 
 struct PlayerOptions {
-  std::wstring plugin_dir;  // empty: the exe's own folder
+  std::wstring pluginDir;  // empty: the exe's own folder
   PlayState state = PlayState::kPlaying;
   int volume = 200;
-  std::wstring log_file;    // empty: no log
-  std::optional<int> config_plugin;
-  std::optional<int> exit_after_ms;
+  std::wstring logFile;    // empty: no log
+  std::optional<int> configPlugin;
+  std::optional<int> exitAfterMs;
   bool help = false;
 };
 

@@ -53,9 +53,9 @@ int Run(HINSTANCE instance) {
     PrintToConsole(kUsage);
     return 0;
   }
-  EventLog log(options.log_file);
-  if (!options.log_file.empty() && !log.is_open()) {
-    PrintToConsole(L"player: cannot open the log " + options.log_file + L"\n");
+  EventLog log(options.logFile);
+  if (!options.logFile.empty() && !log.is_open()) {
+    PrintToConsole(L"player: cannot open the log " + options.logFile + L"\n");
     return 2;
   }
   PlayerWindow window(options, log);
@@ -63,7 +63,7 @@ int Run(HINSTANCE instance) {
     PrintToConsole(L"player: cannot create the window\n");
     return 3;
   }
-  window.Start(options.plugin_dir.empty() ? ExeFolder() : options.plugin_dir);
+  window.Start(options.pluginDir.empty() ? ExeFolder() : options.pluginDir);
   MSG msg;
   BOOL got;
   while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {

@@ -36,19 +36,19 @@ bool PlayerWindow::Create(HINSTANCE instance) {
   return true;
 }
 
-void PlayerWindow::Start(const std::wstring& plugin_folder) {
+void PlayerWindow::Start(const std::wstring& pluginFolder) {
   char handle[32];
   wsprintfA(handle, "0x%08X", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(hwnd_)));
   log_.Write(std::string("start hwnd=") + handle + " state=" + ToString(model_.state()) +
              " volume=" + std::to_string(model_.volume()));
-  plugins_.LoadAll(plugin_folder, hwnd_);
+  plugins_.LoadAll(pluginFolder, hwnd_);
   BuildMenu();
   Refresh();
   // Posted, not called: a test may want the player's loop running while
   // the plug-in's dialog is up.
-  if (options_.config_plugin)
-    ::PostMessageW(hwnd_, WM_COMMAND, kCommandConfigFirst + *options_.config_plugin, 0);
-  if (options_.exit_after_ms) ::SetTimer(hwnd_, kExitTimer, *options_.exit_after_ms, nullptr);
+  if (options_.configPlugin)
+    ::PostMessageW(hwnd_, WM_COMMAND, kCommandConfigFirst + *options_.configPlugin, 0);
+  if (options_.exitAfterMs) ::SetTimer(hwnd_, kExitTimer, *options_.exitAfterMs, nullptr);
 }
 
 LRESULT CALLBACK PlayerWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -102,10 +102,10 @@ LRESULT PlayerWindow::OnUser(WPARAM wparam, LPARAM lparam) {
 void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   const int id = LOWORD(wparam);
   if (id >= kCommandConfigFirst && id <= kCommandConfigLast) {
-    ++config_depth_;
+    ++configDepth_;
     plugins_.Configure(static_cast<size_t>(id - kCommandConfigFirst));
-    --config_depth_;
-    if (config_depth_ == 0 && close_pending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    --configDepth_;
+    if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
   if (id == kCommandQuit) {
@@ -130,8 +130,8 @@ void PlayerWindow::OnClose() {
   if (closed_) return;
   // Quitting a plug-in from inside its own config would pull its dialog
   // from under it: wait until the config returns.
-  if (config_depth_ > 0) {
-    close_pending_ = true;
+  if (configDepth_ > 0) {
+    closePending_ = true;
     log_.Write("quit deferred until config returns");
     return;
   }

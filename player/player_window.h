@@ -26,7 +26,7 @@ class PlayerWindow {
   // Creates and shows the window; false if that failed.
   bool Create(HINSTANCE instance);
   // Loads the plug-ins and schedules --config and --exit-after-ms.
-  void Start(const std::wstring& plugin_folder);
+  void Start(const std::wstring& pluginFolder);
   HWND hwnd() const { return hwnd_; }
 
  private:
@@ -46,8 +46,8 @@ class PlayerWindow {
   PlayerModel model_;
   PluginSet plugins_;
   HWND hwnd_ = nullptr;
-  int config_depth_ = 0;      // > 0 while a plug-in's config runs
-  bool close_pending_ = false;  // a close that waits for the config to end
+  int configDepth_ = 0;      // > 0 while a plug-in's config runs
+  bool closePending_ = false;  // a close that waits for the config to end
   bool closed_ = false;
 };
 

@@ -23,31 +23,31 @@ void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
   for (const auto& name : names) LoadOne(dir + name, win32::NarrowToUtf8(name), player);
 }
 
-void PluginSet::LoadOne(const std::wstring& path, const std::string& file_name, HWND player) {
+void PluginSet::LoadOne(const std::wstring& path, const std::string& fileName, HWND player) {
   Loaded plugin;
-  plugin.file_name = file_name;
+  plugin.fileName = fileName;
   plugin.module.reset(::LoadLibraryW(path.c_str()));
   if (!plugin.module) {
-    log_.Write("plugin " + file_name + " load failed error=" + std::to_string(::GetLastError()));
+    log_.Write("plugin " + fileName + " load failed error=" + std::to_string(::GetLastError()));
     return;
   }
   auto get = reinterpret_cast<GetGeneralPurposePluginFn>(reinterpret_cast<void*>(
       ::GetProcAddress(plugin.module.get(), host::kGetGeneralPurposePluginExport)));
   plugin.record = get ? get() : nullptr;
   if (!plugin.record) {
-    log_.Write("plugin " + file_name + " has no plug-in record");
+    log_.Write("plugin " + fileName + " has no plug-in record");
     return;
   }
   plugin.record->hwndParent = player;
   plugin.record->hDllInstance = plugin.module.get();
-  log_.Write("plugin " + file_name + " loaded version=" + std::to_string(plugin.record->version) +
+  log_.Write("plugin " + fileName + " loaded version=" + std::to_string(plugin.record->version) +
              " description=\"" + (plugin.record->description ? plugin.record->description : "") +
              "\"");
   int result = plugin.record->init ? plugin.record->init() : 1;
-  log_.Write("plugin " + file_name + " init -> " + std::to_string(result));
+  log_.Write("plugin " + fileName + " init -> " + std::to_string(result));
   if (result != 0) {
     // A plug-in that failed to start gets no quit; it is simply unloaded.
-    log_.Write("plugin " + file_name + " unloaded");
+    log_.Write("plugin " + fileName + " unloaded");
     return;
   }
   plugins_.push_back(std::move(plugin));
@@ -55,7 +55,7 @@ void PluginSet::LoadOne(const std::wstring& path, const std::string& file_name, 
 
 std::string PluginSet::Description(size_t index) const {
   const auto* record = plugins_[index].record;
-  return record->description ? record->description : plugins_[index].file_name;
+  return record->description ? record->description : plugins_[index].fileName;
 }
 
 bool PluginSet::Configure(size_t index) {
@@ -64,22 +64,22 @@ bool PluginSet::Configure(size_t index) {
     return false;
   }
   Loaded& plugin = plugins_[index];
-  log_.Write("plugin " + plugin.file_name + " config");
+  log_.Write("plugin " + plugin.fileName + " config");
   if (plugin.record->config) plugin.record->config();
-  log_.Write("plugin " + plugin.file_name + " config done");
+  log_.Write("plugin " + plugin.fileName + " config done");
   return true;
 }
 
 void PluginSet::QuitAll() {
   for (auto& plugin : plugins_) {
-    log_.Write("plugin " + plugin.file_name + " quit");
+    log_.Write("plugin " + plugin.fileName + " quit");
     if (plugin.record->quit) plugin.record->quit();
-    log_.Write("plugin " + plugin.file_name + " quit done");
+    log_.Write("plugin " + plugin.fileName + " quit done");
   }
   // Unload only after every quit: a plug-in may still talk to another.
   for (auto& plugin : plugins_) {
     plugin.module.reset();
-    log_.Write("plugin " + plugin.file_name + " unloaded");
+    log_.Write("plugin " + plugin.fileName + " unloaded");
   }
   plugins_.clear();
 }

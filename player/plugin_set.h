@@ -27,7 +27,7 @@ class PluginSet {
 
   size_t size() const { return plugins_.size(); }
   std::string Description(size_t index) const;
-  std::string FileName(size_t index) const { return plugins_[index].file_name; }
+  std::string FileName(size_t index) const { return plugins_[index].fileName; }
   // Calls the plug-in's config; returns false for an unknown index.
   bool Configure(size_t index);
   // Calls every quit, in load order, then unloads the DLLs.
@@ -35,11 +35,11 @@ class PluginSet {
 
  private:
   struct Loaded {
-    std::string file_name;
+    std::string fileName;
     win32::unique_hmodule module;
     winampGeneralPurposePlugin* record = nullptr;
   };
-  void LoadOne(const std::wstring& path, const std::string& file_name, HWND player);
+  void LoadOne(const std::wstring& path, const std::string& fileName, HWND player);
 
   EventLog& log_;
   std::vector<Loaded> plugins_;

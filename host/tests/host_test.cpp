@@ -89,7 +89,7 @@ TEST(Wrapper, AHandleWithTheTopBitSetArrivesAsANegativeLong) {
 class FakePlugin final : public ITavWinAmpGenPlugin {
  public:
   std::vector<std::string> calls;
-  HRESULT initialize_result = S_OK;
+  HRESULT initializeResult = S_OK;
   long player_window = -1;
   ULONG refs = 1;
   Wrapper* held = nullptr;
@@ -122,7 +122,7 @@ class FakePlugin final : public ITavWinAmpGenPlugin {
     ::SysFreeString(name);
     long hwnd = 0;
     if (SUCCEEDED(wrapper->GetPlayerWindow(&hwnd))) player_window = hwnd;
-    return initialize_result;
+    return initializeResult;
   }
   HRESULT STDMETHODCALLTYPE Configure() override {
     calls.push_back("Configure");
@@ -174,7 +174,7 @@ TEST(HostSession, ConfigureAndQuitReachThePlugInInOrderAndQuitReleasesIt) {
 
 TEST(HostSession, AFailedInitializeReleasesEverythingAndReportsItsStatus) {
   FakePlugin fake;
-  fake.initialize_result = static_cast<HRESULT>(0x80020005);  // a settings type mismatch
+  fake.initializeResult = static_cast<HRESULT>(0x80020005);  // a settings type mismatch
   HostSession session(Handing(fake));
   EXPECT_EQ(session.Start(kPlayer), static_cast<HRESULT>(0x80020005));
   EXPECT_FALSE(session.started());
@@ -185,7 +185,7 @@ TEST(HostSession, AFailedInitializeReleasesEverythingAndReportsItsStatus) {
 
 TEST(HostSession, ASuccessCodeOtherThanSOkFromInitializeStillStarts) {
   FakePlugin fake;
-  fake.initialize_result = S_FALSE;
+  fake.initializeResult = S_FALSE;
   HostSession session(Handing(fake));
   EXPECT_EQ(session.Start(kPlayer), S_FALSE);
   EXPECT_TRUE(session.started());

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string_view>
 
-#include "options/core/dialog_controls.h"
+#include "options/core/control_states.h"
 #include "options/core/dialog_view.h"
 #include "ringwatch/core/options_dialog.h"
 #include "settings/settings.h"

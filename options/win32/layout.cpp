@@ -7,7 +7,7 @@ namespace hushcall {
 namespace {
 
 using enum ControlId;
-using K = ControlKind;
+using K = ControlClass;
 
 constexpr std::array<ControlLayout, kControlCount> kLayout{{
     {cmdOK, K::commandButton, std::nullopt, L"&OK", nullptr, {1200, 2760, 1095, 375}, true, 0},

@@ -9,7 +9,8 @@
 
 namespace hushcall {
 
-enum class ControlKind { frame, optionButton, checkBox, textBox, label, commandButton, slider };
+// The window class and styles a control is made with.
+enum class ControlClass { frame, optionButton, checkBox, textBox, label, commandButton, slider };
 
 struct TwipsRect {
   int left, top, width, height;
@@ -17,7 +18,7 @@ struct TwipsRect {
 
 struct ControlLayout {
   ControlId id;
-  ControlKind kind;
+  ControlClass windowClass;
   std::optional<ControlId> container;  // none: the dialog's client area
   const wchar_t* text;                 // caption with its & access key, or initial text
   const wchar_t* toolTip;              // null: none

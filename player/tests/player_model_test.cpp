@@ -69,9 +69,9 @@ TEST(PlayerCommandLine, DefaultsArePlayingAtVolume200) {
   ASSERT_TRUE(r.error.empty());
   EXPECT_EQ(r.options.state, PlayState::kPlaying);
   EXPECT_EQ(r.options.volume, 200);
-  EXPECT_TRUE(r.options.plugin_dir.empty());
-  EXPECT_FALSE(r.options.config_plugin);
-  EXPECT_FALSE(r.options.exit_after_ms);
+  EXPECT_TRUE(r.options.pluginDir.empty());
+  EXPECT_FALSE(r.options.configPlugin);
+  EXPECT_FALSE(r.options.exitAfterMs);
 }
 
 TEST(PlayerCommandLine, ReadsEveryOption) {
@@ -79,12 +79,12 @@ TEST(PlayerCommandLine, ReadsEveryOption) {
                                     L"17", L"--log", L"x.log", L"--config", L"1",
                                     L"--exit-after-ms", L"2500"});
   ASSERT_TRUE(r.error.empty());
-  EXPECT_EQ(r.options.plugin_dir, L"C:\\p");
+  EXPECT_EQ(r.options.pluginDir, L"C:\\p");
   EXPECT_EQ(r.options.state, PlayState::kPaused);
   EXPECT_EQ(r.options.volume, 17);
-  EXPECT_EQ(r.options.log_file, L"x.log");
-  EXPECT_EQ(r.options.config_plugin, 1);
-  EXPECT_EQ(r.options.exit_after_ms, 2500);
+  EXPECT_EQ(r.options.logFile, L"x.log");
+  EXPECT_EQ(r.options.configPlugin, 1);
+  EXPECT_EQ(r.options.exitAfterMs, 2500);
 }
 
 TEST(PlayerCommandLine, RejectsBadInput) {

@@ -29,7 +29,7 @@ STDMETHODIMP_(ULONG) PluginObject::AddRef() { return InterlockedIncrement(&refs_
 
 STDMETHODIMP_(ULONG) PluginObject::Release() {
   const LONG refs = InterlockedDecrement(&refs_);
-  if (refs == 0) delete this;  // releases HostWrapper
+  if (refs == 0) delete this;  // releases the host's Wrapper
   return refs;
 }
 
@@ -98,11 +98,11 @@ STDMETHODIMP PluginObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISP
 STDMETHODIMP PluginObject::Initialize(::Wrapper* wrapper) {
   return StatusOf([&]() -> HRESULT {
     // The held Wrapper is replaced first, whatever follows.
-    HostWrapper.assign(wrapper);
+    hostWrapper_.assign(wrapper);
     if (!wrapper) return E_POINTER;
     PluginEnvironment& env = TheEnvironment();
     env.decimalSeparator = UserDecimalSeparator();
-    HostWrapperAdapter host(HostWrapper.get());
+    HostWrapperAdapter host(hostWrapper_.get());
     return PluginInitialize(env, &host);
   });
 }

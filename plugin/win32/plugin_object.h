@@ -39,7 +39,7 @@ class PluginObject final : public ::_Plugin, public ::ITavWinAmpGenPlugin {
 
   LONG refs_ = 1;
   ModuleRef moduleRef_;
-  com_ptr<::Wrapper> HostWrapper;  // from Initialize until destruction
+  com_ptr<::Wrapper> hostWrapper_;  // from Initialize until destruction
   com_ptr<ITypeInfo> typeInfo_;    // _Plugin as the library describes it
   com_ptr<ITypeInfo> vtableInfo_;  // its vtable part, for DispInvoke
 };

@@ -96,7 +96,6 @@ HRESULT UnregisterAt(ClassesRegistry& registry, Scope scope) {
 }  // namespace
 
 std::span<const RegistryRow> RegistrationRows() { return kRows; }
-std::span<const wchar_t* const> OwnedKeys() { return kOwnedKeys; }
 
 HRESULT RegisterServer(ClassesRegistry& registry, const std::wstring& modulePath) {
   const HRESULT hr = RegisterAt(registry, Scope::kMachine, modulePath);

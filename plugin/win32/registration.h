@@ -20,8 +20,6 @@ struct RegistryRow {
 inline constexpr wchar_t kModulePath[] = L"<module path>";
 
 std::span<const RegistryRow> RegistrationRows();
-// The keys that belong to Hushcall alone and go on unregistration, whole.
-std::span<const wchar_t* const> OwnedKeys();
 
 // Registers machine-wide; where that can't be written, per user.
 HRESULT RegisterServer(ClassesRegistry& registry, const std::wstring& modulePath);

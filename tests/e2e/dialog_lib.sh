@@ -2,21 +2,12 @@
 # names for driving the dialog of the running player with hushctl, and
 # checks that compare what a control shows with what it should.
 
-# The dialog's control ids (options/win32/control_ids.h).
-ID_OPT_VOLUME=1002 ID_OPT_PAUSE=1003 ID_OPT_STOP=1004 ID_FRA_VOLUME=1005
-ID_LABEL1=1006 ID_SLI_VOLUME=1007 ID_TXT_VOLUME=1008 ID_CHK_PERCENT=1009
-ID_LABEL2=1010 ID_TXT_COMPORT=1011 ID_CHK_MSG=1012 ID_CHK_ENABLED=1013
-ID_CMD_OK=1014 ID_CMD_CANCEL=1015 ID_CMD_APPLY=1016 ID_CMD_ABOUT=1017
-ID_FRA_OPTIONS=1001
-
-RING_BOX_TEXT="The phone is ringing!"
-MODEM_BOX_TEXT="Unable to find modem on specified COM Port, modem is being used, or modem is slow responding to initialization. Press Yes to retry, No to change COM port, or Cancel to disable Hushcall."
 PORT_RANGE_REGEX='COM port.*0 to 255'
 
 # dlg ACTION [ARGS...]: a hushctl action on the options dialog.
-dlg() { local action=$1; shift; hushctl "$action" --class '#32770' --title 'Hushcall Options' "$@"; }
+dlg() { local action=$1; shift; hushctl "$action" --class '#32770' --title "$HC_OPTIONS_TITLE" "$@"; }
 # box ACTION [ARGS...]: a hushctl action on the topmost "Hushcall" message box.
-box() { local action=$1; shift; hushctl "$action" --class '#32770' --title 'Hushcall' "$@"; }
+box() { local action=$1; shift; hushctl "$action" --class '#32770' --title "$HC_TITLE" "$@"; }
 
 # dlg_open: Configure through the player's menu command; waits for the dialog.
 dlg_open() {
@@ -47,48 +38,30 @@ expect_controls() {
 dlg_gone() { dlg wait --state gone --timeout "$(($1 * 1000))" >/dev/null; }
 
 # wait_box_text TEXT SECONDS: until the topmost "Hushcall" box says TEXT.
-wait_box_text() {
-  local deadline=$((SECONDS + $2))
-  until [ "$(box msgbox-text --timeout 500)" = "$1" ]; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.1
-  done
-}
+box_says() { [ "$(box msgbox-text --timeout 500)" = "$1" ]; }
+wait_box_text() { e2e_until "$2" box_says "$1"; }
 
 # atz_count: the modem resets the simulator has received so far.
 atz_count() { e2e_count "$HC_WORK/modem.log" ' rx ATZ\\r'; }
 
 # wait_atz N SECONDS: until the simulator has received N resets in all.
-wait_atz() {
-  local deadline=$((SECONDS + $2))
-  while [ "$(atz_count)" -lt "$1" ]; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.1
-  done
-}
+atz_at_least() { [ "$(atz_count)" -ge "$1" ]; }
+wait_atz() { e2e_until "$2" atz_at_least "$1"; }
 
 # player_count REGEX: matching lines of the player's log.
 player_count() { e2e_count "$HC_WORK/player.log" "$1"; }
 
 # wait_player_count REGEX N SECONDS: until the player's log has N matches.
-wait_player_count() {
-  local deadline=$((SECONDS + $3))
-  while [ "$(player_count "$1")" -lt "$2" ]; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.1
-  done
-}
+player_at_least() { [ "$(player_count "$1")" -ge "$2" ]; }
+wait_player_count() { e2e_until "$3" player_at_least "$1" "$2"; }
 
 # modem_answer: the test plays the modem's "OK" by hand (--answer none).
 modem_answer() { e2e_modem_say 'send \r\nOK\r\n'; }
 
 # wait_player_exit SECONDS: the player has quit its plug-ins and exited.
+player_gone() { ! kill -0 "$HC_PLAYER_PID" 2>/dev/null; }
 wait_player_exit() {
-  local deadline=$((SECONDS + $1))
-  while kill -0 "$HC_PLAYER_PID" 2>/dev/null; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.1
-  done
+  e2e_until "$1" player_gone || return 1
   wait "$HC_PLAYER_PID" 2>/dev/null
   grep -q 'exit code=0' "$HC_WORK/player.log"
 }

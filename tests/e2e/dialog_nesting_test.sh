@@ -54,17 +54,17 @@ expect "the dialog stays hidden once the wait ends" 0 "$(dlg_visible)"
 dlg_open || e2e_fail "Configure shows the dialog for About"
 dlg click --id $ID_CMD_ABOUT
 about=$(box msgbox-text)
-[ -n "$about" ] && [ "$about" != "$RING_BOX_TEXT" ] || e2e_fail "About shows its text, got \"$about\""
+[ -n "$about" ] && [ "$about" != "$HC_RINGING_TEXT" ] || e2e_fail "About shows its text, got \"$about\""
 set_volume='msg WM_USER wParam=[0-9]+ lParam=122 '
 e2e_modem_say ring
 e2e_check "a ring under the About box sets the volume" wait_player_count "$set_volume" 1 10
-e2e_check "the ring popup comes up over About" wait_box_text "$RING_BOX_TEXT" 10
+e2e_check "the ring popup comes up over About" wait_box_text "$HC_RINGING_TEXT" 10
 sleep 10.5  # the call timer (10 s) runs out while the popup waits
 e2e_modem_say ring
 e2e_check "the next ring after the timer reacts again" wait_player_count "$set_volume" 2 10
 sleep 0.5
 for which in "popup 1 of 2" "popup 2 of 2"; do
-  expect "$which is on top and closes" "$RING_BOX_TEXT" "$(box msgbox-text)"
+  expect "$which is on top and closes" "$HC_RINGING_TEXT" "$(box msgbox-text)"
   box msgbox-press --button ok >/dev/null
 done
 expect "About is left and closes" "$about" "$(box msgbox-text)"
@@ -81,7 +81,7 @@ restart() {  # restart LABEL: a fresh player log and player
   mv "$HC_WORK/player.log" "$HC_WORK/player-$1.log"
   e2e_settings Enabled=1 COMPort=6 Action=122 Volume=30 Percent=0 Popup=0
   e2e_player --state playing --volume 200
-  wait_box_text "$MODEM_BOX_TEXT" 15 || e2e_fail "$1: the modem failure box comes up"
+  wait_box_text "$HC_MODEM_FAILURE_TEXT" 15 || e2e_fail "$1: the modem failure box comes up"
 }
 
 restart box

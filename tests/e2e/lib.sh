@@ -18,6 +18,18 @@ HC_PLUGIN_DLL=$HC_WIN32_BUILD/plugin/win32/Hushcall.dll
 HC_FAILS=0
 HC_PIDS=()
 
+# The product's own texts, and the options dialog's control ids
+# (options/win32/control_ids.h), kept once for every script.
+HC_TITLE="Hushcall"
+HC_OPTIONS_TITLE="Hushcall Options"
+HC_RINGING_TEXT="The phone is ringing!"
+HC_MODEM_FAILURE_TEXT="Unable to find modem on specified COM Port, modem is being used, or modem is slow responding to initialization. Press Yes to retry, No to change COM port, or Cancel to disable Hushcall."
+ID_FRA_OPTIONS=1001 ID_OPT_VOLUME=1002 ID_OPT_PAUSE=1003 ID_OPT_STOP=1004
+ID_FRA_VOLUME=1005 ID_LABEL1=1006 ID_SLI_VOLUME=1007 ID_TXT_VOLUME=1008
+ID_CHK_PERCENT=1009 ID_LABEL2=1010 ID_TXT_COMPORT=1011 ID_CHK_MSG=1012
+ID_CHK_ENABLED=1013 ID_CMD_OK=1014 ID_CMD_CANCEL=1015 ID_CMD_APPLY=1016
+ID_CMD_ABOUT=1017
+
 e2e_begin() {
   HC_WORK=$(mktemp -d /tmp/hushcall-e2e.XXXXXX)
   hc_wine_setup || { echo "FAIL: no Wine prefix"; exit 1; }
@@ -74,15 +86,18 @@ e2e_player() {
 
 hushctl() { wine "$HC_HUSHCTL_EXE" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
-# e2e_wait_for FILE REGEX SECONDS
-e2e_wait_for() {
-  local deadline=$((SECONDS + $3))
-  while [ $SECONDS -lt $deadline ]; do
-    grep -Eq -- "$2" "$1" 2>/dev/null && return 0
+# e2e_until SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds;
+# fails when SECONDS pass first. Every wait of the tests is one of these.
+e2e_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
     sleep 0.1
   done
-  return 1
 }
+
+# e2e_wait_for FILE REGEX SECONDS
+e2e_wait_for() { e2e_until "$3" grep -Eq -- "$2" "$1" 2>/dev/null; }
 
 e2e_count() { grep -Ec -- "$2" "$1" 2>/dev/null || true; }
 

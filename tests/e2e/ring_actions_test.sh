@@ -28,9 +28,9 @@ ring_expect "the popup appears" e2e_wait_box
 ring_expect "the player was stopped before the popup appeared" \
   test "$(ring_msgs)" = "msg WM_COMMAND wParam=40047 lParam=0"
 ring_expect "the popup says the phone is ringing" \
-  test "$(ring_box_text)" = "The phone is ringing!"
+  test "$(ring_box_text)" = "$HC_RINGING_TEXT"
 ring_box_press ok
-ring_expect "the popup is dismissed" hushctl wait --class '#32770' --title Hushcall --state gone
+ring_expect "the popup is dismissed" hushctl wait --class '#32770' --title "$HC_TITLE" --state gone
 ring_expect "the player quits cleanly" ring_quit
 ring_expect "stop sent nothing else" test "$(ring_msgs)" = "msg WM_COMMAND wParam=40047 lParam=0"
 

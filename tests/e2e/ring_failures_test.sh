@@ -10,18 +10,13 @@ now_us() { date +%s%6N; }
 
 # box_is_the_failure_box: the box up now has exactly the failure text.
 box_comes() { ring_box_handle "$1" >/dev/null; }
-box_is_the_failure_box() { test "$(ring_box_text)" = "$RING_BOX_TEXT"; }
+box_is_the_failure_box() { test "$(ring_box_text)" = "$HC_MODEM_FAILURE_TEXT"; }
 # atz_count_reaches N SECONDS: the modem has seen N resets this session.
-atz_count_reaches() {
-  local deadline=$((SECONDS + $2))
-  while [ "$(ring_modem_count ' rx ATZ')" -lt "$1" ]; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.1
-  done
-}
+session_atz_at_least() { [ "$(ring_modem_count ' rx ATZ')" -ge "$1" ]; }
+atz_count_reaches() { e2e_until "$2" session_atz_at_least "$1"; }
 init_pending() { test "$(ring_lines 'init -> ')" -eq 0; }
 options_visible() {
-  hushctl wait --class '#32770' --title 'Hushcall Options' --state visible --timeout 10000 >/dev/null
+  hushctl wait --class '#32770' --title "$HC_OPTIONS_TITLE" --state visible --timeout 10000 >/dev/null
 }
 
 # expect_box_then_cancel: the failure box comes; Cancel lets init return.
@@ -53,10 +48,10 @@ ring_box_press no
 ring_expect "No shows the options dialog" options_visible
 ring_expect "init waits while the dialog is shown" init_pending
 ring_expect "its Cancel button is clicked" \
-  hushctl click --class '#32770' --title 'Hushcall Options' --id 1015 --settle 5000
+  hushctl click --class '#32770' --title "$HC_OPTIONS_TITLE" --id "$ID_CMD_CANCEL" --settle 5000
 ring_expect "init returns once the dialog is cancelled" ring_started
 if ! ring_started 1; then
-  echo "--- options dialog visible: $(hushctl visible --class '#32770' --title 'Hushcall Options' --timeout 500)"
+  echo "--- options dialog visible: $(hushctl visible --class '#32770' --title "$HC_OPTIONS_TITLE" --timeout 500)"
 fi
 quit_and_expect_enabled 1
 

@@ -6,7 +6,6 @@
 # prints the session's logs at once, as later sessions overwrite them.
 
 RING_SESSION=""
-RING_BOX_TEXT="Unable to find modem on specified COM Port, modem is being used, or modem is slow responding to initialization. Press Yes to retry, No to change COM port, or Cancel to disable Hushcall."
 
 # ring_session NAME PLAYER-ARGS... : the player, started on the settings
 # already stored, with an empty log.
@@ -72,17 +71,11 @@ ring_restart_modem() {
 
 # The failure box: a "#32770" window titled "Hushcall" whose text is the
 # modem failure text. ring_box_handle prints its handle (waits up to MS).
-ring_box_handle() { hushctl wait --class '#32770' --title Hushcall --timeout "${1:-5000}"; }
+ring_box_handle() { hushctl wait --class '#32770' --title "$HC_TITLE" --timeout "${1:-5000}"; }
 
 # ring_box_again OLD-HANDLE MS: waits for a Hushcall box other than OLD.
-ring_box_again() {
-  local old=$1 deadline=$((SECONDS + $2 / 1000)) h
-  while [ $SECONDS -le $deadline ]; do
-    h=$(ring_box_handle 500) && [ -n "$h" ] && [ "$h" != "$old" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+box_other_than() { local h; h=$(ring_box_handle 500) && [ -n "$h" ] && [ "$h" != "$1" ]; }
+ring_box_again() { e2e_until $(($2 / 1000)) box_other_than "$1"; }
 
-ring_box_text() { hushctl msgbox-text --class '#32770' --title Hushcall; }
-ring_box_press() { hushctl msgbox-press --class '#32770' --title Hushcall --button "$1" >/dev/null; }
+ring_box_text() { hushctl msgbox-text --class '#32770' --title "$HC_TITLE"; }
+ring_box_press() { hushctl msgbox-press --class '#32770' --title "$HC_TITLE" --button "$1" >/dev/null; }

@@ -74,17 +74,17 @@ class Action {
   // The window named by --class/--title, waited for; null after a report.
   HWND Window() {
     WindowQuery wanted = Wanted();
-    if (wanted.class_name.empty() && wanted.title.empty()) {
+    if (wanted.className.empty() && wanted.title.empty()) {
       Fail(L"give --class and/or --title");
       return nullptr;
     }
     HWND window = WaitForWindow(wanted, WaitFor::kExists, Timeout());
-    if (!window) Fail(L"no window class=\"" + wanted.class_name + L"\" title=\"" + wanted.title + L"\"");
+    if (!window) Fail(L"no window class=\"" + wanted.className + L"\" title=\"" + wanted.title + L"\"");
     return window;
   }
 
   // The control named by --id or --text inside `window`.
-  HWND Control(HWND window, bool text_allowed) {
+  HWND Control(HWND window, bool textAllowed) {
     if (auto id = args_.Get(L"id")) {
       auto n = ParseNumber(*id);
       if (!n) {
@@ -95,12 +95,12 @@ class Action {
       if (!control) Fail(L"no control with id " + *id);
       return control;
     }
-    if (auto text = args_.Get(L"text"); text && text_allowed) {
+    if (auto text = args_.Get(L"text"); text && textAllowed) {
       HWND control = FindControlByText(window, *text);
       if (!control) Fail(L"no control with text \"" + *text + L"\"");
       return control;
     }
-    Fail(text_allowed ? L"give --id or --text" : L"give --id");
+    Fail(textAllowed ? L"give --id or --text" : L"give --id");
     return nullptr;
   }
 
@@ -119,7 +119,7 @@ class Action {
 
 int Wait(Action& a) {
   WindowQuery wanted = a.Wanted();
-  if (wanted.class_name.empty() && wanted.title.empty()) return a.Fail(L"give --class and/or --title");
+  if (wanted.className.empty() && wanted.title.empty()) return a.Fail(L"give --class and/or --title");
   std::wstring state = a.args().Get(L"state").value_or(L"exists");
   WaitFor condition;
   if (state == L"exists") condition = WaitFor::kExists;
@@ -194,9 +194,9 @@ int GetText(Action& a) {
 }
 
 // Prints a control's answer to one query message.
-int PrintAnswer(Action& a, bool text_allowed, UINT msg, const wchar_t* name) {
+int PrintAnswer(Action& a, bool textAllowed, UINT msg, const wchar_t* name) {
   HWND window = a.Window();
-  HWND control = window ? a.Control(window, text_allowed) : nullptr;
+  HWND control = window ? a.Control(window, textAllowed) : nullptr;
   if (!control) return 1;
   auto answer = Query(control, msg, 0, 0);
   if (!answer) return a.Fail(std::wstring(L"no answer to ") + name);
@@ -259,13 +259,13 @@ int Keys(Action& a) {
   // Posted, as the keyboard would: the dialog's loop sees them first, so
   // Tab, Enter and Escape work the dialog as they would for a person.
   for (const KeyStroke& key : keys) {
-    UINT scan = ::MapVirtualKeyW(key.virtual_key, MAPVK_VK_TO_VSC);
+    UINT scan = ::MapVirtualKeyW(key.virtualKey, MAPVK_VK_TO_VSC);
     LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
     LPARAM up = down | (1 << 30) | (static_cast<LPARAM>(1) << 31);
     if (key.shift) ::PostMessageW(target, WM_KEYDOWN, VK_SHIFT, 1);
-    if (key.virtual_key) ::PostMessageW(target, WM_KEYDOWN, key.virtual_key, down);
+    if (key.virtualKey) ::PostMessageW(target, WM_KEYDOWN, key.virtualKey, down);
     if (key.character) ::PostMessageW(target, WM_CHAR, key.character, down);
-    if (key.virtual_key) ::PostMessageW(target, WM_KEYUP, key.virtual_key, up);
+    if (key.virtualKey) ::PostMessageW(target, WM_KEYUP, key.virtualKey, up);
     if (key.shift) ::PostMessageW(target, WM_KEYUP, VK_SHIFT, up);
   }
   // Posted messages can't be waited for: give the target a moment, then

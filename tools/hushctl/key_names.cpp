@@ -38,7 +38,7 @@ std::optional<KeyStroke> ParseOne(std::wstring token) {
   }
   for (const Named& named : kNamedKeys) {
     if (lower == named.name) {
-      key.virtual_key = named.vk;
+      key.virtualKey = named.vk;
       key.character = named.character;
       return key;
     }
@@ -59,7 +59,7 @@ std::vector<KeyStroke> KeysForText(const std::wstring& text) {
     KeyStroke key;
     key.character = c;
     SHORT scan = ::VkKeyScanW(c);
-    key.virtual_key = scan == -1 ? 0 : LOBYTE(scan);
+    key.virtualKey = scan == -1 ? 0 : LOBYTE(scan);
     key.shift = scan != -1 && (HIBYTE(scan) & 1);
     keys.push_back(key);
   }

@@ -8,7 +8,7 @@
 namespace hushcall::hushctl {
 
 struct KeyStroke {
-  unsigned virtual_key = 0;  // for WM_KEYDOWN / WM_KEYUP
+  unsigned virtualKey = 0;  // for WM_KEYDOWN / WM_KEYUP
   wchar_t character = 0;     // for WM_CHAR; 0 when the key types nothing
   bool shift = false;
 };

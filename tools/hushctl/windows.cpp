@@ -14,7 +14,7 @@ std::wstring WindowCaption(HWND window) {
 }
 
 bool Matches(HWND window, const WindowQuery& wanted) {
-  if (!wanted.class_name.empty() && ClassOf(window) != wanted.class_name) return false;
+  if (!wanted.className.empty() && ClassOf(window) != wanted.className) return false;
   if (!wanted.title.empty() && WindowCaption(window) != wanted.title) return false;
   return true;
 }
@@ -77,14 +77,14 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM lparam) {
 
 }  // namespace
 
-HWND FindTopLevel(const WindowQuery& wanted, bool visible_only) {
+HWND FindTopLevel(const WindowQuery& wanted, bool visibleOnly) {
   TopLevelSearch search{&wanted};
   ::EnumWindows(CheckTopLevel, reinterpret_cast<LPARAM>(&search));
-  return visible_only ? search.visible : (search.visible ? search.visible : search.any);
+  return visibleOnly ? search.visible : (search.visible ? search.visible : search.any);
 }
 
-HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeout_ms) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   for (;;) {
     HWND found = FindTopLevel(wanted, condition == WaitFor::kVisible);
     if (condition == WaitFor::kGone) {
@@ -155,9 +155,9 @@ std::wstring Describe(HWND control, HWND dialog) {
          L" checked=" + (checked < 0 ? std::wstring(L"-") : std::to_wstring(checked));
 }
 
-bool SendAndSettle(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, unsigned timeout_ms) {
+bool SendAndSettle(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, unsigned timeoutMs) {
   DWORD_PTR result = 0;
-  if (::SendMessageTimeoutW(window, msg, wparam, lparam, SMTO_NORMAL, timeout_ms, &result))
+  if (::SendMessageTimeoutW(window, msg, wparam, lparam, SMTO_NORMAL, timeoutMs, &result))
     return true;
   return ::GetLastError() == ERROR_TIMEOUT && ::IsWindow(window);
 }

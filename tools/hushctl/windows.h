@@ -12,16 +12,16 @@ namespace hushcall::hushctl {
 // A top-level window by class and/or exact title (an empty string matches
 // any). Visible windows are preferred when several match.
 struct WindowQuery {
-  std::wstring class_name;
+  std::wstring className;
   std::wstring title;
 };
 
 enum class WaitFor { kExists, kVisible, kGone };
 
-// Polls until the condition holds or `timeout_ms` passes. For kExists and
+// Polls until the condition holds or `timeoutMs` passes. For kExists and
 // kVisible the window found; for kGone a non-null dummy on success.
-HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeout_ms);
-HWND FindTopLevel(const WindowQuery& wanted, bool visible_only);
+HWND WaitForWindow(const WindowQuery& wanted, WaitFor condition, unsigned timeoutMs);
+HWND FindTopLevel(const WindowQuery& wanted, bool visibleOnly);
 
 // A descendant control by its id, or by its caption (mnemonic '&' ignored).
 HWND FindControlById(HWND parent, int id);
@@ -39,9 +39,9 @@ int CheckState(HWND control);
 // One line: id, class, text, rect, enabled, visible, checked.
 std::wstring Describe(HWND control, HWND dialog);
 
-// Sends and waits at most `timeout_ms`; a message still being handled when
+// Sends and waits at most `timeoutMs`; a message still being handled when
 // the time is up (a modal loop it opened) is not a failure.
-bool SendAndSettle(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, unsigned timeout_ms);
+bool SendAndSettle(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, unsigned timeoutMs);
 // A query that must be answered: nullopt when it wasn't in time.
 std::optional<LRESULT> Query(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
 

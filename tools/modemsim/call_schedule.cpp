@@ -5,19 +5,19 @@
 namespace hushcall::modemsim {
 
 void CallSchedule::StartScript(TimePoint now) {
-  if (script_started_) return;
-  script_started_ = true;
+  if (scriptStarted_) return;
+  scriptStarted_ = true;
   TimePoint last = now;
-  TimePoint call_start = now + plan_.first_ring;
+  TimePoint callStart = now + plan_.firstRing;
   const int rings = std::max(plan_.rings, 0);
   for (int call = 1; call <= plan_.calls && rings > 0; ++call) {
     for (int ring = 1; ring <= rings; ++ring) {
-      last = call_start + plan_.ring_interval * (ring - 1);
+      last = callStart + plan_.ringInterval * (ring - 1);
       Insert({ScheduledEvent::Kind::kRing, last,
               "call " + std::to_string(call) + " ring " + std::to_string(ring) + "/" +
                   std::to_string(rings)});
     }
-    call_start = last + plan_.call_gap;
+    callStart = last + plan_.callGap;
   }
   // With no calls the script ends as it starts: a hangup or exit asked for
   // "after the calls" then counts from here.

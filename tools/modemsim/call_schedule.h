@@ -14,9 +14,9 @@ namespace hushcall::modemsim {
 struct CallPlan {
   int calls = 0;
   int rings = 3;
-  Millis ring_interval{6000};
-  Millis call_gap{15000};   // from a call's last ring to the next call's first
-  Millis first_ring{1000};  // from the script's start to its first ring
+  Millis ringInterval{6000};
+  Millis callGap{15000};   // from a call's last ring to the next call's first
+  Millis firstRing{1000};  // from the script's start to its first ring
 };
 
 struct ScheduledEvent {
@@ -32,7 +32,7 @@ class CallSchedule {
 
   // Starts the call script; later calls do nothing (it plays once).
   void StartScript(TimePoint now);
-  bool script_started() const { return script_started_; }
+  bool scriptStarted() const { return scriptStarted_; }
 
   // Rings asked for from outside the script: `count` rings, `gap` apart,
   // the first one now.
@@ -47,7 +47,7 @@ class CallSchedule {
   void Insert(ScheduledEvent event);
 
   CallPlan plan_;
-  bool script_started_ = false;
+  bool scriptStarted_ = false;
   std::vector<ScheduledEvent> pending_;  // sorted by time, stable
 };
 

@@ -41,7 +41,7 @@ std::string FormatResult(std::string_view text, AnswerMode mode) {
 }
 
 HayesInterpreter::HayesInterpreter(bool echo, AnswerMode mode)
-    : initial_echo_(echo), mode_(mode), echo_(echo) {}
+    : initialEcho_(echo), mode_(mode), echo_(echo) {}
 
 Reaction HayesInterpreter::Feed(std::string_view bytes) {
   Reaction out;
@@ -70,10 +70,10 @@ void HayesInterpreter::RunLine(const std::string& raw, Reaction& out) {
     if (!line.empty()) out.events.push_back("ignored " + std::string(line));
     return;
   }
-  const bool echo_before = echo_;
+  const bool echoBefore = echo_;
   out.events.push_back("command " + std::string(line));
   RunCommands(line.substr(2));
-  if (echo_ != echo_before) out.events.push_back(echo_ ? "echo on" : "echo off");
+  if (echo_ != echoBefore) out.events.push_back(echo_ ? "echo on" : "echo off");
   std::string answer = FormatResult("OK", mode_);
   if (!answer.empty()) out.answers.push_back(std::move(answer));
 }
@@ -96,7 +96,7 @@ void HayesInterpreter::RunCommands(std::string_view commands) {
       echo_ = digits() != "0";
     } else if (c == 'Z') {
       digits();
-      echo_ = initial_echo_;  // the stored profile: the echo we started with
+      echo_ = initialEcho_;  // the stored profile: the echo we started with
     } else {
       digits();
     }

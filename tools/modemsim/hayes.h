@@ -37,7 +37,7 @@ class HayesInterpreter {
   void RunLine(const std::string& line, Reaction& out);
   void RunCommands(std::string_view commands);
 
-  const bool initial_echo_;
+  const bool initialEcho_;
   const AnswerMode mode_;
   bool echo_;
   std::string line_;

@@ -19,18 +19,18 @@
 namespace hushcall::modemsim {
 namespace {
 
-int g_stop_write_fd = -1;
+int g_stopWriteFd = -1;
 
 void OnStopSignal(int) {
   const char byte = 's';
-  [[maybe_unused]] ssize_t n = write(g_stop_write_fd, &byte, 1);
+  [[maybe_unused]] ssize_t n = write(g_stopWriteFd, &byte, 1);
 }
 
 // SIGTERM and SIGINT end the main loop through a pipe, so that the link and
 // the FIFO are removed on the way out. SIGHUP comes when the line is hung
 // up (the pty is this session's terminal) and must not end the run.
-void InstallSignals(int stop_write_fd) {
-  g_stop_write_fd = stop_write_fd;
+void InstallSignals(int stopWriteFd) {
+  g_stopWriteFd = stopWriteFd;
   struct sigaction stop {};
   stop.sa_handler = OnStopSignal;
   sigemptyset(&stop.sa_mask);
@@ -42,24 +42,24 @@ void InstallSignals(int stop_write_fd) {
 
 int Run(const Options& options) {
   EnterOwnSession();
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC | O_NONBLOCK) < 0) throw std::runtime_error("pipe");
-  UniqueFd stop_read(pipe_fds[0]);
-  UniqueFd stop_write(pipe_fds[1]);
-  InstallSignals(stop_write.get());
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) < 0) throw std::runtime_error("pipe");
+  UniqueFd stopRead(pipeFds[0]);
+  UniqueFd stopWrite(pipeFds[1]);
+  InstallSignals(stopWrite.get());
 
   Transcript transcript(options.transcript);
   Pty pty = OpenPty();
   std::optional<ControlFifo> control;
   if (!options.control.empty()) control.emplace(options.control);
-  SymlinkGuard link(pty.slave_path, options.link);
+  SymlinkGuard link(pty.slavePath, options.link);
 
-  transcript.Event("ready " + pty.slave_path);
-  std::printf("ready %s\n", pty.slave_path.c_str());
+  transcript.Event("ready " + pty.slavePath);
+  std::printf("ready %s\n", pty.slavePath.c_str());
   std::fflush(stdout);
 
   Simulator simulator(options, std::move(pty), transcript, control ? control->fd() : -1,
-                      stop_read.get());
+                      stopRead.get());
   return simulator.Run();
 }
 

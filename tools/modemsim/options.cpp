@@ -34,8 +34,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       {"--no-echo", [&] { o.echo = false; }},
       {"--noise", [&] { o.shaping.noise = true; }},
       {"--pieces", [&] { o.shaping.pieces = true; }},
-      {"--no-wait-init", [&] { o.wait_init = false; }},
-      {"--exit-after-calls", [&] { o.exit_after_calls = true; }},
+      {"--no-wait-init", [&] { o.waitInit = false; }},
+      {"--exit-after-calls", [&] { o.exitAfterCalls = true; }},
   };
   using Setter = std::function<bool(const std::string&)>;
   auto millis = [](Millis& field) {
@@ -64,15 +64,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       {"--link", text(o.link)},
       {"--transcript", text(o.transcript)},
       {"--control", text(o.control)},
-      {"--reply-delay-ms", millis(o.reply_delay)},
-      {"--slow-ms", millis(o.reply_delay)},
-      {"--piece-gap-ms", millis(o.shaping.piece_gap)},
+      {"--reply-delay-ms", millis(o.replyDelay)},
+      {"--slow-ms", millis(o.replyDelay)},
+      {"--piece-gap-ms", millis(o.shaping.pieceGap)},
       {"--calls", count(o.plan.calls)},
       {"--rings", count(o.plan.rings)},
-      {"--ring-interval-ms", millis(o.plan.ring_interval)},
-      {"--call-gap-ms", millis(o.plan.call_gap)},
-      {"--first-ring-ms", millis(o.plan.first_ring)},
-      {"--hangup-after-ms", millis(o.hangup_after)},
+      {"--ring-interval-ms", millis(o.plan.ringInterval)},
+      {"--call-gap-ms", millis(o.plan.callGap)},
+      {"--first-ring-ms", millis(o.plan.firstRing)},
+      {"--hangup-after-ms", millis(o.hangupAfter)},
       {"--answer",
        [&](const std::string& v) {
          auto mode = ReadAnswerMode(v);

@@ -16,14 +16,14 @@ struct Options {
   std::string link;
   std::string transcript;  // empty: standard error
   std::string control;     // empty: no control FIFO
-  Millis reply_delay{50};
+  Millis replyDelay{50};
   bool echo = true;
   AnswerMode answer = AnswerMode::kOk;
   Shaping shaping;
   CallPlan plan;
-  bool wait_init = true;
-  Millis hangup_after{0};  // zero: never
-  bool exit_after_calls = false;
+  bool waitInit = true;
+  Millis hangupAfter{0};  // zero: never
+  bool exitAfterCalls = false;
 };
 
 struct ParsedCommandLine {

@@ -15,16 +15,16 @@ bool SafeJunkCharacter(char c) { return c != 'K' && c != 'k' && c != 'G'; }
 }  // namespace
 
 std::vector<std::string> SplitIntoPieces(const std::string& line) {
-  size_t body_begin = 0;
-  while (body_begin < line.size() && IsLineBreak(line[body_begin])) ++body_begin;
-  size_t body_end = line.size();
-  while (body_end > body_begin && IsLineBreak(line[body_end - 1])) --body_end;
-  if (body_begin == body_end) return {line};
+  size_t bodyBegin = 0;
+  while (bodyBegin < line.size() && IsLineBreak(line[bodyBegin])) ++bodyBegin;
+  size_t bodyEnd = line.size();
+  while (bodyEnd > bodyBegin && IsLineBreak(line[bodyEnd - 1])) --bodyEnd;
+  if (bodyBegin == bodyEnd) return {line};
 
-  const size_t half = body_begin + std::max<size_t>(1, (body_end - body_begin) / 2);
+  const size_t half = bodyBegin + std::max<size_t>(1, (bodyEnd - bodyBegin) / 2);
   std::vector<std::string> pieces{line.substr(0, half)};
-  if (half < body_end) pieces.push_back(line.substr(half, body_end - half));
-  for (size_t i = body_end; i < line.size(); ++i) pieces.emplace_back(1, line[i]);
+  if (half < bodyEnd) pieces.push_back(line.substr(half, bodyEnd - half));
+  for (size_t i = bodyEnd; i < line.size(); ++i) pieces.emplace_back(1, line[i]);
   return pieces;
 }
 
@@ -49,7 +49,7 @@ void OutputQueue::AddResult(TimePoint at, const std::string& bytes, bool answer)
       parts[i + 1] = parts[i] + parts[i + 1];
       continue;
     }
-    Push(i == 0 ? at : last_due_ + shaping_.piece_gap, std::move(parts[i]), answer && last);
+    Push(i == 0 ? at : lastDue_ + shaping_.pieceGap, std::move(parts[i]), answer && last);
   }
 }
 
@@ -77,10 +77,10 @@ void OutputQueue::Clear() {
   bytes_ = 0;
 }
 
-void OutputQueue::Push(TimePoint at, std::string bytes, bool ends_answer) {
-  last_due_ = std::max(at, last_due_);
+void OutputQueue::Push(TimePoint at, std::string bytes, bool endsAnswer) {
+  lastDue_ = std::max(at, lastDue_);
   bytes_ += bytes.size();
-  chunks_.push_back({last_due_, std::move(bytes), ends_answer});
+  chunks_.push_back({lastDue_, std::move(bytes), endsAnswer});
 }
 
 // A result line a real modem could send at a bad moment, or line garbage.

@@ -16,7 +16,7 @@ namespace hushcall::modemsim {
 
 struct Shaping {
   bool pieces = false;
-  Millis piece_gap{5};
+  Millis pieceGap{5};
   bool noise = false;
   unsigned seed = 1;  // fixed, so a run with noise can be repeated
 };
@@ -24,7 +24,7 @@ struct Shaping {
 struct Chunk {
   TimePoint due;
   std::string bytes;
-  bool ends_answer = false;  // last bytes of an answer to a command
+  bool endsAnswer = false;  // last bytes of an answer to a command
 };
 
 class OutputQueue {
@@ -51,14 +51,14 @@ class OutputQueue {
   void Clear();
 
  private:
-  void Push(TimePoint at, std::string bytes, bool ends_answer);
+  void Push(TimePoint at, std::string bytes, bool endsAnswer);
   std::string Junk();
 
   Shaping shaping_;
   std::mt19937 random_;
   std::deque<Chunk> chunks_;
   std::size_t bytes_ = 0;
-  TimePoint last_due_{};
+  TimePoint lastDue_{};
 };
 
 // A result line in the pieces a slow modem sends: the leading line break

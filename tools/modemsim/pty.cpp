@@ -77,9 +77,9 @@ Pty OpenPty() {
   if (unlockpt(pty.master.get()) < 0) ThrowErrno("unlockpt");
   const char* name = ptsname(pty.master.get());
   if (!name) ThrowErrno("ptsname");
-  pty.slave_path = name;
+  pty.slavePath = name;
   pty.slave.reset(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!pty.slave) ThrowErrno("open " + pty.slave_path);
+  if (!pty.slave) ThrowErrno("open " + pty.slavePath);
   if (ioctl(pty.slave.get(), TIOCSCTTY, 0) < 0) ThrowErrno("TIOCSCTTY");
   MakeRaw(pty.slave.get());
   return pty;

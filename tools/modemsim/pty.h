@@ -22,7 +22,7 @@ struct Pty {
   // when the line closes), and it keeps the master from reporting a hangup
   // while no PC has the port open.
   UniqueFd slave;
-  std::string slave_path;
+  std::string slavePath;
 };
 
 // Opens a pty in raw mode at 9600 8N1 and makes it the controlling terminal

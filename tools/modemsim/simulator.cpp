@@ -35,33 +35,33 @@ int TimeoutMs(std::optional<TimePoint> wake, TimePoint now) {
 
 }  // namespace
 
-Simulator::Simulator(const Options& options, Pty pty, Transcript& transcript, int control_fd,
-                     int stop_fd)
+Simulator::Simulator(const Options& options, Pty pty, Transcript& transcript, int controlFd,
+                     int stopFd)
     : options_(options),
       pty_(std::move(pty)),
       transcript_(transcript),
-      control_fd_(control_fd),
-      stop_fd_(stop_fd),
+      controlFd_(controlFd),
+      stopFd_(stopFd),
       hayes_(options.echo, options.answer),
       output_(options.shaping),
       schedule_(options.plan) {}
 
 int Simulator::Run() {
-  if (!options_.wait_init) {
+  if (!options_.waitInit) {
     transcript_.Event("script start");
     schedule_.StartScript(Clock::now());
   }
   while (true) {
     TimePoint now = Clock::now();
     RunDueSchedule(now);
-    if (hangup_at_ && *hangup_at_ <= now) Hangup();
+    if (hangupAt_ && *hangupAt_ <= now) Hangup();
     WriteDueOutput(now);
     if (Done(now)) break;
 
     pollfd fds[3] = {
-        {pty_.master.get(), static_cast<short>(POLLIN | (write_blocked_ ? POLLOUT : 0)), 0},
-        {control_fd_, POLLIN, 0},
-        {stop_fd_, POLLIN, 0},
+        {pty_.master.get(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
+        {controlFd_, POLLIN, 0},
+        {stopFd_, POLLIN, 0},
     };
     int ready = poll(fds, 3, TimeoutMs(NextWake(now), Clock::now()));
     if (ready < 0) {
@@ -73,7 +73,7 @@ int Simulator::Run() {
       transcript_.Event("stop signal");
       break;
     }
-    if (fds[0].revents & POLLOUT) write_blocked_ = false;
+    if (fds[0].revents & POLLOUT) writeBlocked_ = false;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) ReadLine(now);
     if (fds[1].revents & POLLIN) ReadControl(now);
   }
@@ -89,10 +89,10 @@ void Simulator::RunDueSchedule(TimePoint now) {
       continue;
     }
     transcript_.Event(e.label);
-    if (options_.hangup_after.count() > 0) hangup_at_ = now + options_.hangup_after;
-    if (options_.exit_after_calls) {
-      if (hangup_at_) {
-        leave_after_hangup_ = true;
+    if (options_.hangupAfter.count() > 0) hangupAt_ = now + options_.hangupAfter;
+    if (options_.exitAfterCalls) {
+      if (hangupAt_) {
+        leaveAfterHangup_ = true;
       } else {
         Leave(now, kExitGrace);
       }
@@ -102,14 +102,14 @@ void Simulator::RunDueSchedule(TimePoint now) {
 
 void Simulator::WriteDueOutput(TimePoint now) {
   if (!pty_.master) return;
-  while (!write_blocked_) {
+  while (!writeBlocked_) {
     const Chunk* chunk = output_.Due(now);
     if (!chunk) return;
     ssize_t n = write(pty_.master.get(), chunk->bytes.data(), chunk->bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        write_blocked_ = true;
+        writeBlocked_ = true;
         if (output_.size_bytes() > kMaxBacklog) {
           transcript_.Event("nobody reads the line: dropped " +
                             std::to_string(output_.size_bytes()) + " bytes");
@@ -119,13 +119,13 @@ void Simulator::WriteDueOutput(TimePoint now) {
       }
       throw std::system_error(errno, std::generic_category(), "write to the line");
     }
-    last_write_ = Clock::now();
+    lastWrite_ = Clock::now();
     transcript_.Tx(std::string_view(chunk->bytes).substr(0, static_cast<size_t>(n)));
-    const bool answer_done = chunk->ends_answer && static_cast<size_t>(n) == chunk->bytes.size();
+    const bool answerDone = chunk->endsAnswer && static_cast<size_t>(n) == chunk->bytes.size();
     output_.Consume(static_cast<size_t>(n));
     // The call script waits for the modem to have answered once: the PC has
     // then initialised it and is listening for rings.
-    if (answer_done && !schedule_.script_started()) {
+    if (answerDone && !schedule_.scriptStarted()) {
       transcript_.Event("script start");
       schedule_.StartScript(Clock::now());
     }
@@ -142,20 +142,20 @@ void Simulator::ReadLine(TimePoint now) {
   for (const std::string& event : reaction.events) transcript_.Event(event);
   output_.AddRaw(now, std::move(reaction.echo));
   for (const std::string& answer : reaction.answers) {
-    output_.AddResult(now + options_.reply_delay, answer, true);
+    output_.AddResult(now + options_.replyDelay, answer, true);
   }
 }
 
 void Simulator::ReadControl(TimePoint now) {
   char buffer[1024];
   ssize_t n;
-  while ((n = read(control_fd_, buffer, sizeof buffer)) > 0) {
-    control_line_.append(buffer, static_cast<size_t>(n));
+  while ((n = read(controlFd_, buffer, sizeof buffer)) > 0) {
+    controlLine_.append(buffer, static_cast<size_t>(n));
   }
   size_t end;
-  while ((end = control_line_.find('\n')) != std::string::npos) {
-    std::string line = control_line_.substr(0, end);
-    control_line_.erase(0, end + 1);
+  while ((end = controlLine_.find('\n')) != std::string::npos) {
+    std::string line = controlLine_.substr(0, end);
+    controlLine_.erase(0, end + 1);
     RunControl(line, now);
   }
 }
@@ -194,24 +194,24 @@ void Simulator::QueueRing(TimePoint now) {
 // Closing both ends frees the pty: the PC side sees the line go away, and
 // the link is left pointing at nothing until the simulator exits.
 void Simulator::Hangup() {
-  hangup_at_.reset();
+  hangupAt_.reset();
   if (!pty_.master) return;
   output_.Clear();
-  write_blocked_ = false;
+  writeBlocked_ = false;
   pty_.master.reset();
   pty_.slave.reset();
   transcript_.Event("hangup");
-  if (leave_after_hangup_) Leave(Clock::now(), Millis(0));
+  if (leaveAfterHangup_) Leave(Clock::now(), Millis(0));
 }
 
 void Simulator::Leave(TimePoint now, Millis grace) {
-  if (!leave_by_ || now + grace < *leave_by_) leave_by_ = now + grace;
+  if (!leaveBy_ || now + grace < *leaveBy_) leaveBy_ = now + grace;
 }
 
 // Everything queued has been written, and the PC has read it.
 bool Simulator::LineDrained(TimePoint now) const {
   if (!pty_.master) return true;
-  if (!output_.empty() || now - last_write_ < kSettle) return false;
+  if (!output_.empty() || now - lastWrite_ < kSettle) return false;
   int unread = 0;
   return ioctl(pty_.slave.get(), FIONREAD, &unread) < 0 || unread == 0;
 }
@@ -221,14 +221,14 @@ std::optional<TimePoint> Simulator::NextWake(TimePoint now) const {
   auto consider = [&wake](std::optional<TimePoint> t) {
     if (t && (!wake || *t < *wake)) wake = t;
   };
-  if (pty_.master && !write_blocked_) consider(output_.NextDue());
-  consider(hangup_at_);
+  if (pty_.master && !writeBlocked_) consider(output_.NextDue());
+  consider(hangupAt_);
   // Nothing signals that the PC has read the line: look again shortly.
-  if (leave_by_) consider(std::min(*leave_by_, now + kDrainPoll));
+  if (leaveBy_) consider(std::min(*leaveBy_, now + kDrainPoll));
   return wake;
 }
 
 bool Simulator::Done(TimePoint now) const {
-  return leave_by_ && (now >= *leave_by_ || LineDrained(now));
+  return leaveBy_ && (now >= *leaveBy_ || LineDrained(now));
 }
 }  // namespace hushcall::modemsim

@@ -17,9 +17,9 @@ namespace hushcall::modemsim {
 
 class Simulator {
  public:
-  // `control_fd` may be -1 (no control FIFO); `stop_fd` becomes readable
+  // `controlFd` may be -1 (no control FIFO); `stopFd` becomes readable
   // when the process is asked to stop.
-  Simulator(const Options& options, Pty pty, Transcript& transcript, int control_fd, int stop_fd);
+  Simulator(const Options& options, Pty pty, Transcript& transcript, int controlFd, int stopFd);
 
   // Runs until stopped, quit, or done with the calls; returns the exit code.
   int Run();
@@ -40,19 +40,19 @@ class Simulator {
   const Options options_;
   Pty pty_;
   Transcript& transcript_;
-  const int control_fd_;
-  const int stop_fd_;
+  const int controlFd_;
+  const int stopFd_;
 
   HayesInterpreter hayes_;
   OutputQueue output_;
   CallSchedule schedule_;
 
-  bool write_blocked_ = false;  // the line is full: wait for POLLOUT
-  TimePoint last_write_{};
-  std::optional<TimePoint> hangup_at_;
-  bool leave_after_hangup_ = false;
-  std::optional<TimePoint> leave_by_;  // leaving: once the line drains, or then
-  std::string control_line_;
+  bool writeBlocked_ = false;  // the line is full: wait for POLLOUT
+  TimePoint lastWrite_{};
+  std::optional<TimePoint> hangupAt_;
+  bool leaveAfterHangup_ = false;
+  std::optional<TimePoint> leaveBy_;  // leaving: once the line drains, or then
+  std::string controlLine_;
 };
 
 }  // namespace hushcall::modemsim

@@ -216,7 +216,7 @@ void CALLBACK CancelOptionsDialog(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND dialog = FindWindowW(L"#32770", kOptionsDialogCaption);
   if (dialog == nullptr || !IsWindowVisible(dialog)) return;
   KillTimer(nullptr, timer);
-  SendMessageW(GetDlgItem(dialog, kIdCmdCancel), BM_CLICK, 0, 0);
+  SendMessageW(GetDlgItem(dialog, ControlWindowId(ControlId::cmdCancel)), BM_CLICK, 0, 0);
 }
 
 TEST_F(HostCalls, ConfigureShowsTheDialogAndReturnsWhenItIsClosed) {

@@ -49,7 +49,7 @@ TEST(HushctlKeys, NamedKeysCarryTheirCharacterOnlyWhenTheyTypeOne) {
     auto keys = ParseKeys(c.name);
     ASSERT_TRUE(keys) << c.name;
     ASSERT_EQ(keys->size(), 1u);
-    EXPECT_EQ((*keys)[0].virtual_key, c.vk) << c.name;
+    EXPECT_EQ((*keys)[0].virtualKey, c.vk) << c.name;
     EXPECT_EQ((*keys)[0].character, c.ch) << c.name;
     EXPECT_FALSE((*keys)[0].shift);
   }
@@ -59,11 +59,11 @@ TEST(HushctlKeys, ListsKeepTheirOrderAndShiftApplies) {
   auto keys = ParseKeys(L"shift+tab,7,enter");
   ASSERT_TRUE(keys);
   ASSERT_EQ(keys->size(), 3u);
-  EXPECT_EQ((*keys)[0].virtual_key, static_cast<unsigned>(VK_TAB));
+  EXPECT_EQ((*keys)[0].virtualKey, static_cast<unsigned>(VK_TAB));
   EXPECT_TRUE((*keys)[0].shift);
   EXPECT_EQ((*keys)[1].character, L'7');
-  EXPECT_EQ((*keys)[1].virtual_key, static_cast<unsigned>('7'));
-  EXPECT_EQ((*keys)[2].virtual_key, static_cast<unsigned>(VK_RETURN));
+  EXPECT_EQ((*keys)[1].virtualKey, static_cast<unsigned>('7'));
+  EXPECT_EQ((*keys)[2].virtualKey, static_cast<unsigned>(VK_RETURN));
 }
 
 TEST(HushctlKeys, UnknownNamesAndEmptyItemsAreRejected) {

@@ -23,7 +23,7 @@ TEST(HayesInterpreter, StartsSilentWithEchoOff) {
 
 struct CommandCase {
   const char* input;
-  bool echo_after;
+  bool echoAfter;
   size_t answers;
 };
 
@@ -33,7 +33,7 @@ TEST_P(CommandAnswers, AnswerAndEchoStateFollowTheCommand) {
   const CommandCase& c = GetParam();
   HayesInterpreter modem(true, AnswerMode::kOk);
   Reaction r = modem.Feed(c.input);
-  EXPECT_EQ(modem.echo(), c.echo_after);
+  EXPECT_EQ(modem.echo(), c.echoAfter);
   EXPECT_EQ(r.answers.size(), c.answers);
   for (const auto& a : r.answers) EXPECT_EQ(a, "\r\nOK\r\n");
 }

@@ -12,19 +12,19 @@ TEST(CommandLine, DefaultsNeedOnlyTheLink) {
   ASSERT_TRUE(p.options) << p.error;
   const Options& o = *p.options;
   EXPECT_EQ(o.link, "/tmp/com5");
-  EXPECT_EQ(o.reply_delay, Millis(50));
+  EXPECT_EQ(o.replyDelay, Millis(50));
   EXPECT_TRUE(o.echo);
   EXPECT_EQ(o.answer, AnswerMode::kOk);
   EXPECT_FALSE(o.shaping.pieces);
-  EXPECT_EQ(o.shaping.piece_gap, Millis(5));
+  EXPECT_EQ(o.shaping.pieceGap, Millis(5));
   EXPECT_EQ(o.plan.calls, 0);
   EXPECT_EQ(o.plan.rings, 3);
-  EXPECT_EQ(o.plan.ring_interval, Millis(6000));
-  EXPECT_EQ(o.plan.call_gap, Millis(15000));
-  EXPECT_EQ(o.plan.first_ring, Millis(1000));
-  EXPECT_TRUE(o.wait_init);
-  EXPECT_EQ(o.hangup_after, Millis(0));
-  EXPECT_FALSE(o.exit_after_calls);
+  EXPECT_EQ(o.plan.ringInterval, Millis(6000));
+  EXPECT_EQ(o.plan.callGap, Millis(15000));
+  EXPECT_EQ(o.plan.firstRing, Millis(1000));
+  EXPECT_TRUE(o.waitInit);
+  EXPECT_EQ(o.hangupAfter, Millis(0));
+  EXPECT_FALSE(o.exitAfterCalls);
   EXPECT_TRUE(o.transcript.empty());
   EXPECT_TRUE(o.control.empty());
 }
@@ -39,25 +39,25 @@ TEST(CommandLine, EveryOptionIsRead) {
   const Options& o = *p.options;
   EXPECT_EQ(o.transcript, "T");
   EXPECT_EQ(o.control, "C");
-  EXPECT_EQ(o.reply_delay, Millis(7));
+  EXPECT_EQ(o.replyDelay, Millis(7));
   EXPECT_FALSE(o.echo);
   EXPECT_EQ(o.answer, AnswerMode::kCrOnly);
   EXPECT_TRUE(o.shaping.noise);
   EXPECT_TRUE(o.shaping.pieces);
-  EXPECT_EQ(o.shaping.piece_gap, Millis(3));
+  EXPECT_EQ(o.shaping.pieceGap, Millis(3));
   EXPECT_EQ(o.plan.calls, 2);
   EXPECT_EQ(o.plan.rings, 4);
-  EXPECT_EQ(o.plan.ring_interval, Millis(100));
-  EXPECT_EQ(o.plan.call_gap, Millis(200));
-  EXPECT_EQ(o.plan.first_ring, Millis(0));
-  EXPECT_FALSE(o.wait_init);
-  EXPECT_EQ(o.hangup_after, Millis(300));
-  EXPECT_TRUE(o.exit_after_calls);
+  EXPECT_EQ(o.plan.ringInterval, Millis(100));
+  EXPECT_EQ(o.plan.callGap, Millis(200));
+  EXPECT_EQ(o.plan.firstRing, Millis(0));
+  EXPECT_FALSE(o.waitInit);
+  EXPECT_EQ(o.hangupAfter, Millis(300));
+  EXPECT_TRUE(o.exitAfterCalls);
 }
 
 TEST(CommandLine, SlowMsIsAReplyDelayAndTheLastOneWins) {
-  EXPECT_EQ(Parse({"--link", "L", "--slow-ms", "700"}).options->reply_delay, Millis(700));
-  EXPECT_EQ(Parse({"--link", "L", "--slow-ms", "700", "--reply-delay-ms", "1"}).options->reply_delay,
+  EXPECT_EQ(Parse({"--link", "L", "--slow-ms", "700"}).options->replyDelay, Millis(700));
+  EXPECT_EQ(Parse({"--link", "L", "--slow-ms", "700", "--reply-delay-ms", "1"}).options->replyDelay,
             Millis(1));
 }
 

@@ -10,7 +10,7 @@ const TimePoint kT0{};
 struct Written {
   long long at;
   std::string bytes;
-  bool ends_answer;
+  bool endsAnswer;
   bool operator==(const Written&) const = default;
 };
 
@@ -19,7 +19,7 @@ std::vector<Written> Drain(OutputQueue& queue) {
   std::vector<Written> out;
   while (auto due = queue.NextDue()) {
     const Chunk* c = queue.Due(*due);
-    out.push_back({std::chrono::duration_cast<Millis>(c->due - kT0).count(), c->bytes, c->ends_answer});
+    out.push_back({std::chrono::duration_cast<Millis>(c->due - kT0).count(), c->bytes, c->endsAnswer});
     queue.Consume(c->bytes.size());
   }
   return out;
@@ -100,7 +100,7 @@ TEST(OutputQueue, NoiseAndPiecesTogetherStillEndTheAnswerOnItsLastByte) {
   queue.AddResult(kT0, "\r\nOK\r\n", true);
   auto written = Drain(queue);
   ASSERT_FALSE(written.empty());
-  EXPECT_TRUE(written.back().ends_answer);
+  EXPECT_TRUE(written.back().endsAnswer);
   EXPECT_EQ(written.back().bytes, "\n");
   const std::string all = Joined(written);
   EXPECT_EQ(all.substr(all.size() - 6), "\r\nOK\r\n");

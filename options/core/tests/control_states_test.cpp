@@ -1,4 +1,4 @@
-#include "options/core/dialog_controls.h"
+#include "options/core/control_states.h"
 
 #include <gtest/gtest.h>
 

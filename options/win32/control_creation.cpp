@@ -11,7 +11,7 @@
 namespace hushcall {
 namespace {
 
-struct WindowKind {
+struct WindowStyle {
   const wchar_t* windowClass;
   DWORD style;
   DWORD exStyle;
@@ -19,25 +19,25 @@ struct WindowKind {
 
 // Every control but the second and third option buttons starts a group, so
 // the arrow keys move only among the option buttons.
-WindowKind KindOf(const ControlLayout& c) {
-  switch (c.kind) {
-    case ControlKind::frame:
+WindowStyle StyleOf(const ControlLayout& c) {
+  switch (c.windowClass) {
+    case ControlClass::frame:
       return {L"BUTTON", BS_GROUPBOX | WS_GROUP, 0};
-    case ControlKind::optionButton:
+    case ControlClass::optionButton:
       return {L"BUTTON", static_cast<DWORD>(BS_AUTORADIOBUTTON | (c.id == ControlId::optVolume ? WS_GROUP : 0)),
               0};
-    case ControlKind::checkBox:
+    case ControlClass::checkBox:
       return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 0};
-    case ControlKind::textBox:
+    case ControlClass::textBox:
       // Without ES_AUTOHSCROLL a single-line edit stops at its width.
       return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE};
-    case ControlKind::label:
+    case ControlClass::label:
       // One line, cut at the label's edge, when the font is wider than the
       // design's: a wrapped second line would be cut in half.
       return {L"STATIC", SS_LEFTNOWORDWRAP | WS_GROUP, 0};
-    case ControlKind::commandButton:
+    case ControlClass::commandButton:
       return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0};
-    case ControlKind::slider:
+    case ControlClass::slider:
       return {TRACKBAR_CLASSW, TBS_HORZ | TBS_NOTICKS | WS_TABSTOP | WS_GROUP, 0};
   }
   return {L"STATIC", 0, 0};
@@ -65,11 +65,11 @@ void Win32DialogView::CreateControls() {
   ::SendMessageW(toolTips_, WM_SETFONT, font, FALSE);
 
   for (const ControlLayout& c : OptionsLayout()) {
-    const WindowKind kind = KindOf(c);
+    const WindowStyle made = StyleOf(c);
     const PixelRect place = ClientPixels(c.id, dpiX_, dpiY_);
-    DWORD style = WS_CHILD | WS_VISIBLE | kind.style | (c.enabled ? 0 : WS_DISABLED);
-    if (c.kind == ControlKind::optionButton && c.checked) style |= WS_TABSTOP;
-    HWND control = ::CreateWindowExW(kind.exStyle, kind.windowClass, c.text, style, place.left, place.top,
+    DWORD style = WS_CHILD | WS_VISIBLE | made.style | (c.enabled ? 0 : WS_DISABLED);
+    if (c.windowClass == ControlClass::optionButton && c.checked) style |= WS_TABSTOP;
+    HWND control = ::CreateWindowExW(made.exStyle, made.windowClass, c.text, style, place.left, place.top,
                                      place.width, place.height, dialog,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlWindowId(c.id))),
                                      instance_, nullptr);
@@ -77,16 +77,16 @@ void Win32DialogView::CreateControls() {
     controls_[static_cast<size_t>(c.id)] = control;
     ::SendMessageW(control, WM_SETFONT, font, FALSE);
 
-    switch (c.kind) {
-      case ControlKind::optionButton:
-      case ControlKind::checkBox:
+    switch (c.windowClass) {
+      case ControlClass::optionButton:
+      case ControlClass::checkBox:
         ::SendMessageW(control, BM_SETCHECK, c.checked ? BST_CHECKED : BST_UNCHECKED, 0);
         break;
-      case ControlKind::textBox:
+      case ControlClass::textBox:
         ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
         ::SetWindowSubclass(control, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
         break;
-      case ControlKind::slider:
+      case ControlClass::slider:
         ::SendMessageW(control, TBM_SETRANGEMIN, FALSE, 0);
         ::SendMessageW(control, TBM_SETRANGEMAX, FALSE, 100);
         ::SendMessageW(control, TBM_SETPAGESIZE, 0, 10);
