@@ -15,6 +15,7 @@ struct PlayerOptions {
   int volume = 200;
   std::wstring log_file;    // empty: no log
   std::optional<int> config_plugin;
+  std::optional<int> uninstall_plugin;
   std::optional<int> exit_after_ms;
   bool help = false;
 };

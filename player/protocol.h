@@ -20,5 +20,9 @@ inline constexpr int kCommandQuit = 40001;
 // WM_COMMAND kCommandConfigFirst + n opens the configuration of plug-in n.
 inline constexpr int kCommandConfigFirst = 41000;
 inline constexpr int kCommandConfigLast = 41999;
+// WM_COMMAND kCommandUninstallFirst + n removes plug-in n, as the player's
+// preferences do.
+inline constexpr int kCommandUninstallFirst = 42000;
+inline constexpr int kCommandUninstallLast = 42999;
 
 }  // namespace hushcall::player
