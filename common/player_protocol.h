@@ -23,5 +23,9 @@ inline constexpr std::int32_t kCommandStop = 40047;
 // kCommandConfigFirst + n opens the configuration of plug-in n.
 inline constexpr std::int32_t kCommandConfigFirst = 41000;
 inline constexpr std::int32_t kCommandConfigLast = 41999;
+// kCommandUninstallFirst + n removes plug-in n, as the player's preferences
+// do.
+inline constexpr std::int32_t kCommandUninstallFirst = 42000;
+inline constexpr std::int32_t kCommandUninstallLast = 42999;
 
 }  // namespace hushcall

@@ -1,24 +1,35 @@
 // gen_hushcall.dll: the host wrapper in the player's general-purpose
 // plug-in form. The player calls init, config and quit; each drives the
-// Hushcall.Plugin object through HostSession. Nothing escapes to the player.
+// Hushcall.Plugin object through HostSession. winampUninstallPlugin removes
+// Hushcall when the user asks from the player's preferences. Nothing
+// escapes to the player.
 #include <windows.h>
+#include <objbase.h>
 
 #include <new>
+#include <string>
 
+#include "hushcall_version.h"
+#include "host/general_purpose_plugin.h"
 #include "host/host_session.h"
 #include "host/plugin_source.h"
-#include "host/general_purpose_plugin.h"
+#include "host/removal.h"
 
 namespace {
 
 using hushcall::host::HostSession;
 
-char g_description[] = "Hushcall host wrapper";
+// What the player lists in its preferences.
+char g_description[] = "Hushcall " HUSHCALL_VERSION_TEXT ": quiet music on incoming calls";
 
 // Created by init, deleted by quit. Deliberately not a static object: if
 // the player never calls quit, tearing COM down from the loader lock at
 // unload would be worse than leaving it.
 HostSession* g_session = nullptr;
+// Set once removed from the player's preferences: nothing starts again.
+bool g_removed = false;
+// Hushcall.dll when it could not be deleted at removal: tried again at quit.
+std::wstring* g_libraryLeft = nullptr;
 
 int __cdecl Init();
 void __cdecl Config();
@@ -43,6 +54,7 @@ HMODULE Self() {
 
 int __cdecl Init() {
   try {
+    if (g_removed) return 1;
     delete g_session;
     g_session = nullptr;
     HMODULE self = Self();
@@ -69,18 +81,53 @@ void __cdecl Config() {
   }
 }
 
+void StopSession() {
+  if (!g_session) return;
+  Trace(L"quit", g_session->Quit());
+  delete g_session;
+  g_session = nullptr;
+}
+
 void __cdecl Quit() {
   try {
-    if (!g_session) return;
-    Trace(L"quit", g_session->Quit());
-    delete g_session;
-    g_session = nullptr;
+    StopSession();
+    if (g_libraryLeft && hushcall::host::RemoveLibrary(*g_libraryLeft)) {
+      delete g_libraryLeft;
+      g_libraryLeft = nullptr;
+    }
   } catch (...) {
   }
+}
+
+int Uninstall(HWND parent) {
+  using namespace hushcall::host;
+  const bool removeSettings = AskRemoveStoredSettings(parent);
+  // Quit stores the settings one last time; removing them comes after.
+  // COM stays up over the stop so that a Hushcall.dll it loaded for us can
+  // be freed, and then deleted, while this thread is still in the apartment.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  StopSession();
+  ::CoFreeUnusedLibrariesEx(0, 0);
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  g_removed = true;
+  Trace(L"unregister", RemoveRegistration());
+  const std::wstring library = ModuleFolder(Self()) + kHushcallDllName;
+  if (!RemoveLibrary(library)) g_libraryLeft = new (std::nothrow) std::wstring(library);
+  if (removeSettings) Trace(L"remove settings", HRESULT_FROM_WIN32(RemoveStoredSettings()));
+  return kUninstallNow;
 }
 
 }  // namespace
 
 extern "C" winampGeneralPurposePlugin* __cdecl winampGetGeneralPurposePlugin() {
   return &g_record;
+}
+
+extern "C" int __cdecl winampUninstallPlugin(HINSTANCE, HWND parent, int) {
+  try {
+    return Uninstall(parent);
+  } catch (...) {
+    // Half removed is still removed: the player deletes us either way.
+    return hushcall::host::kUninstallNow;
+  }
 }

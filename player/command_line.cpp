@@ -11,10 +11,11 @@ const wchar_t kUsage[] =
     L"  --volume N             starting volume 0..255 (default 200)\n"
     L"  --log FILE             append one line per protocol message and plug-in event\n"
     L"  --config N             after init, open the configuration of plug-in N once\n"
+    L"  --uninstall N          after init, remove plug-in N as the preferences do\n"
     L"  --exit-after-ms N      quit the plug-ins and exit after N ms\n"
     L"Messages: WM_USER lParam 122 sets the volume (wParam -666 asks it), lParam 104\n"
     L"answers 1/3/0 for playing/paused/stopped; WM_COMMAND 40045 play, 40046 pause\n"
-    L"toggle, 40047 stop, 40001 quit, 41000+N configure plug-in N.\n";
+    L"toggle, 40047 stop, 40001 quit, 41000+N configure plug-in N, 42000+N remove it.\n";
 
 namespace {
 
@@ -75,6 +76,10 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
       auto n = integer(0, 998);
       if (!n) return result;
       o.configPlugin = *n;
+    } else if (name == L"--uninstall") {
+      auto n = integer(0, 998);
+      if (!n) return result;
+      o.uninstallPlugin = *n;
     } else if (name == L"--exit-after-ms") {
       auto n = integer(0, 0x7FFFFFFF);
       if (!n) return result;

@@ -15,6 +15,7 @@ struct PlayerOptions {
   int volume = 200;
   std::wstring logFile;    // empty: no log
   std::optional<int> configPlugin;
+  std::optional<int> uninstallPlugin;
   std::optional<int> exitAfterMs;
   bool help = false;
 };

@@ -48,6 +48,8 @@ void PlayerWindow::Start(const std::wstring& pluginFolder) {
   // the plug-in's dialog is up.
   if (options_.configPlugin)
     ::PostMessageW(hwnd_, WM_COMMAND, kCommandConfigFirst + *options_.configPlugin, 0);
+  if (options_.uninstallPlugin)
+    ::PostMessageW(hwnd_, WM_COMMAND, kCommandUninstallFirst + *options_.uninstallPlugin, 0);
   if (options_.exitAfterMs) ::SetTimer(hwnd_, kExitTimer, *options_.exitAfterMs, nullptr);
 }
 
@@ -105,6 +107,15 @@ void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     ++configDepth_;
     plugins_.Configure(static_cast<size_t>(id - kCommandConfigFirst));
     --configDepth_;
+    if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    return;
+  }
+  if (id >= kCommandUninstallFirst && id <= kCommandUninstallLast) {
+    ++configDepth_;  // its question box runs the loop: a close waits for it too
+    plugins_.Uninstall(static_cast<size_t>(id - kCommandUninstallFirst), hwnd_);
+    --configDepth_;
+    BuildMenu();
+    Refresh();
     if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
@@ -171,15 +182,18 @@ void PlayerWindow::BuildMenu() {
   ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(playback), L"&Playback");
   HMENU plugins = ::CreatePopupMenu();
   for (size_t i = 0; i < plugins_.size(); ++i) {
-    std::wstring item = L"Configure ";
-    for (char c : plugins_.Description(i)) item += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    item += L"...";
-    ::AppendMenuW(plugins, MF_STRING, kCommandConfigFirst + i, item.c_str());
+    std::wstring name;
+    for (char c : plugins_.Description(i)) name += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    ::AppendMenuW(plugins, MF_STRING, kCommandConfigFirst + i, (L"Configure " + name + L"...").c_str());
+    ::AppendMenuW(plugins, MF_STRING, kCommandUninstallFirst + i, (L"Remove " + name).c_str());
   }
   if (plugins_.size() == 0) ::AppendMenuW(plugins, MF_STRING | MF_GRAYED, 0, L"(none)");
   ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), L"P&lug-ins");
-  // The window owns the menu and destroys it with itself.
+  // The window owns its menu and destroys it with itself; one it replaces
+  // is ours to destroy.
+  HMENU old = ::GetMenu(hwnd_);
   ::SetMenu(hwnd_, bar);
+  if (old) ::DestroyMenu(old);
 }
 
 }  // namespace hushcall::player

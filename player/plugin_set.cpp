@@ -26,6 +26,7 @@ void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
 void PluginSet::LoadOne(const std::wstring& path, const std::string& fileName, HWND player) {
   Loaded plugin;
   plugin.fileName = fileName;
+  plugin.path = path;
   plugin.module.reset(::LoadLibraryW(path.c_str()));
   if (!plugin.module) {
     log_.Write("plugin " + fileName + " load failed error=" + std::to_string(::GetLastError()));
@@ -67,6 +68,33 @@ bool PluginSet::Configure(size_t index) {
   log_.Write("plugin " + plugin.fileName + " config");
   if (plugin.record->config) plugin.record->config();
   log_.Write("plugin " + plugin.fileName + " config done");
+  return true;
+}
+
+bool PluginSet::Uninstall(size_t index, HWND player) {
+  if (index >= plugins_.size()) {
+    log_.Write("uninstall " + std::to_string(index) + " no such plugin");
+    return false;
+  }
+  Loaded& plugin = plugins_[index];
+  auto uninstall = reinterpret_cast<UninstallPluginFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(plugin.module.get(), host::kUninstallPluginExport)));
+  if (!uninstall) {
+    log_.Write("plugin " + plugin.fileName + " cannot be uninstalled");
+    return false;
+  }
+  log_.Write("plugin " + plugin.fileName + " uninstall");
+  const int result = uninstall(plugin.module.get(), player, 0);
+  log_.Write("plugin " + plugin.fileName + " uninstall -> " + std::to_string(result));
+  if (result != host::kUninstallNow) return true;  // the player would finish at its next start
+  log_.Write("plugin " + plugin.fileName + " quit");
+  if (plugin.record->quit) plugin.record->quit();
+  log_.Write("plugin " + plugin.fileName + " quit done");
+  plugin.module.reset();
+  const BOOL deleted = ::DeleteFileW(plugin.path.c_str());
+  log_.Write("plugin " + plugin.fileName + " unloaded, file " +
+             (deleted ? std::string("deleted") : "not deleted error=" + std::to_string(::GetLastError())));
+  plugins_.erase(plugins_.begin() + static_cast<std::ptrdiff_t>(index));
   return true;
 }
 

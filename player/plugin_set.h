@@ -30,12 +30,17 @@ class PluginSet {
   std::string FileName(size_t index) const { return plugins_[index].fileName; }
   // Calls the plug-in's config; returns false for an unknown index.
   bool Configure(size_t index);
+  // Removes the plug-in as the player's preferences do: its
+  // winampUninstallPlugin, and on "remove now" its quit, the unload and the
+  // deletion of its file. False for an unknown index or without the export.
+  bool Uninstall(size_t index, HWND player);
   // Calls every quit, in load order, then unloads the DLLs.
   void QuitAll();
 
  private:
   struct Loaded {
     std::string fileName;
+    std::wstring path;
     win32::unique_hmodule module;
     winampGeneralPurposePlugin* record = nullptr;
   };

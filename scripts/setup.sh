@@ -4,7 +4,8 @@ set -euo pipefail
 
 need=(cmake make g++ googletest libgtest-dev
       g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
-      wine wine32:i386 libwine-dev:i386 xvfb x11-apps imagemagick procps)
+      wine wine32:i386 libwine-dev:i386 xvfb x11-apps imagemagick procps
+      nsis fonts-wine)
 
 missing=()
 for p in "${need[@]}"; do

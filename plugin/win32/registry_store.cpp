@@ -10,8 +10,12 @@
 
 namespace hushcall::win32 {
 
+std::wstring SettingsAppKeyPath(std::string_view app) {
+  return L"Software\\VB and VBA Program Settings\\" + WidenUtf8(app);
+}
+
 std::wstring SettingsKeyPath(std::string_view app, std::string_view section) {
-  return L"Software\\VB and VBA Program Settings\\" + WidenUtf8(app) + L"\\" + WidenUtf8(section);
+  return SettingsAppKeyPath(app) + L"\\" + WidenUtf8(section);
 }
 
 std::string RegistrySettingsStore::Read(std::string_view app, std::string_view section,

@@ -18,5 +18,7 @@ class RegistrySettingsStore final : public SettingsStore {
 
 // The key the store uses for one application and section, under HKCU.
 std::wstring SettingsKeyPath(std::string_view app, std::string_view section);
+// The key that holds all of one application's sections, under HKCU.
+std::wstring SettingsAppKeyPath(std::string_view app);
 
 }  // namespace hushcall::win32

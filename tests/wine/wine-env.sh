@@ -9,7 +9,10 @@
 # without a display never gets one, so Xvfb comes first; without a window
 # manager every window waits for one unless X11 "Managed" is off.
 
-HC_WINE_TEMPLATE=${HC_WINE_TEMPLATE:-/tmp/hushcall-wine-template}
+# The template's name changes with what it holds (now Wine's own fonts),
+# so that a template made before is not taken for it.
+HC_WINE_TEMPLATE=${HC_WINE_TEMPLATE:-/tmp/hushcall-wine-template-fonts}
+HC_WINE_FONTS=${HC_WINE_FONTS:-/usr/share/wine/fonts}
 
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -55,6 +58,10 @@ hc_make_template() {
     wineserver -p 300 </dev/null >/dev/null 2>&1
     wineboot -i </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # Wine does not look for its own Tahoma and Marlett where fonts-wine
+    # puts them; without them dialogs fall back to a wider font and the
+    # title bar's glyphs to letters. In windows\Fonts they are found.
+    cp "$HC_WINE_FONTS"/*.ttf "$HC_WINE_TEMPLATE/drive_c/windows/Fonts/" || exit 1
     wineserver -k; sleep 0.5
     kill $HC_XVFB_PID 2>/dev/null; wait $HC_XVFB_PID 2>/dev/null
     # No COM ports of the template survive: each run maps its own.

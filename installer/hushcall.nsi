@@ -1,0 +1,235 @@
+; HushcallSetup-<version>.exe: puts gen_hushcall.dll and Hushcall.dll into
+; the player's Plugins folder, with an uninstaller beside them and an entry
+; in the user's "Add or remove programs". Built by scripts/package.sh:
+;
+;   makensis -DBUILD=<cross build dir> -DOUTFILE=<setup.exe> installer/hushcall.nsi
+;
+; Switches: /S silent, /D=<player folder> (last), and for the uninstaller
+; /REMOVESETTINGS to remove the stored settings too when silent.
+
+Unicode true
+!include "${BUILD}\generated\hushcall_version.nsh"
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include WinMessages.nsh
+
+!define PLAYER_CLASS "Winamp v1.x"
+!define PLAYER_QUIT 40001
+; How long a player that was asked to close may take to be gone.
+!define PLAYER_CLOSE_MS 20000
+!define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall"
+!define SETTINGS_KEY "Software\VB and VBA Program Settings\Hushcall"
+!define CLSID_KEY "Software\Classes\CLSID\{2BEAE623-8F5F-4E4D-9AC2-356FF3995917}"
+!define UNINSTALLER "Hushcall-uninstall.exe"
+
+Name "Hushcall ${HUSHCALL_VERSION}"
+OutFile "${OUTFILE}"
+; Per user, unless the folder or an old machine-wide registration needs more.
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion ${HUSHCALL_VERSION_QUAD}
+VIAddVersionKey ProductName "Hushcall"
+VIAddVersionKey ProductVersion "${HUSHCALL_VERSION}"
+VIAddVersionKey FileVersion "${HUSHCALL_VERSION}"
+VIAddVersionKey FileDescription "Hushcall ${HUSHCALL_VERSION} setup"
+VIAddVersionKey LegalCopyright "Hushcall"
+
+DirText "Hushcall goes into the Plugins folder of the player. Setup found the folder below; choose another if the player is elsewhere." "Player folder"
+Page directory "" "" CheckPlayerFolder
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; $R0: a command line as the registry keeps it ("C:\x\y.exe",0 or
+; C:\x\y.exe); leaves the folder of its program in $R0.
+!macro FOLDER_OF_COMMAND
+  StrCpy $R1 $R0 1
+  ${If} $R1 == '"'
+    StrCpy $R0 $R0 "" 1
+  ${EndIf}
+  StrCpy $R2 0
+  ${Do}
+    StrCpy $R1 $R0 1 $R2
+    ${If} $R1 == ""
+    ${OrIf} $R1 == '"'
+    ${OrIf} $R1 == ","
+      ${ExitDo}
+    ${EndIf}
+    IntOp $R2 $R2 + 1
+  ${Loop}
+  StrCpy $R0 $R0 $R2
+  ${GetParent} $R0 $R0
+!macroend
+
+; The player's folder as the player records it; WACUP's when only it is there.
+Function FindPlayer
+  ReadRegStr $R0 HKCU "Software\Winamp" ""
+  ${If} $R0 != ""
+  ${AndIf} ${FileExists} "$R0\winamp.exe"
+    Return
+  ${EndIf}
+  ReadRegStr $R0 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp" "UninstallString"
+  ${If} $R0 == ""
+    ReadRegStr $R0 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp" "DisplayIcon"
+  ${EndIf}
+  ${If} $R0 != ""
+    !insertmacro FOLDER_OF_COMMAND
+    ${If} ${FileExists} "$R0\winamp.exe"
+      Return
+    ${EndIf}
+  ${EndIf}
+  ${IfNot} ${FileExists} "$PROGRAMFILES\Winamp\winamp.exe"
+    ReadRegStr $R0 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\WACUP" "UninstallString"
+    ${If} $R0 != ""
+      !insertmacro FOLDER_OF_COMMAND
+      ${If} ${FileExists} "$R0\Plugins\*.*"
+        Return
+      ${EndIf}
+    ${EndIf}
+    ${If} ${FileExists} "$PROGRAMFILES\WACUP\Plugins\*.*"
+      StrCpy $R0 "$PROGRAMFILES\WACUP"
+      Return
+    ${EndIf}
+  ${EndIf}
+  StrCpy $R0 "$PROGRAMFILES\Winamp"
+FunctionEnd
+
+Function .onInit
+  ; /D= fills $INSTDIR before this runs; only without it do we look.
+  ${If} $INSTDIR == ""
+    Call FindPlayer
+    StrCpy $INSTDIR $R0
+  ${EndIf}
+FunctionEnd
+
+Function CheckPlayerFolder
+  ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION "$INSTDIR holds no winamp.exe, so the player may not be installed there.$\n$\nInstall Hushcall into this folder anyway?" /SD IDYES IDYES +2
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; A loaded plug-in cannot be replaced or deleted: the player is asked to
+; close, as its own Exit command does, and waited for until its process is
+; gone. The user may say no; silent mode does not ask.
+!macro CLOSE_PLAYER un what
+Function ${un}ClosePlayer
+  FindWindow $0 "${PLAYER_CLASS}"
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "The player is running. Setup closes it now so that Hushcall can be ${what}; start it again afterwards." /SD IDOK IDOK +2
+  Abort "Cancelled: the player is still running."
+  DetailPrint "Closing the player"
+  ${Do}
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
+    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, i ${PLAYER_QUIT}, i 0)'
+    ${If} $2 != 0
+      System::Call 'kernel32::WaitForSingleObject(p r2, i ${PLAYER_CLOSE_MS}) i .r3'
+      System::Call 'kernel32::CloseHandle(p r2)'
+      ${If} $3 != 0
+        Abort "The player did not close within ${PLAYER_CLOSE_MS} ms; close it and run setup again."
+      ${EndIf}
+    ${Else}
+      Sleep 1000
+    ${EndIf}
+    FindWindow $0 "${PLAYER_CLASS}"
+  ${LoopUntil} $0 == 0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_PLAYER "" "installed"
+!insertmacro CLOSE_PLAYER "un." "removed"
+
+; Writing into Program Files, or removing an old machine-wide registration,
+; needs an administrator: setup starts itself again elevated, once.
+Function ElevateIfNeeded
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 == "Admin"
+    Return
+  ${EndIf}
+  StrCpy $1 0
+  CreateDirectory "$INSTDIR\Plugins"
+  ClearErrors
+  FileOpen $2 "$INSTDIR\Plugins\hushcall-setup.tmp" w
+  ${If} ${Errors}
+    StrCpy $1 1
+  ${Else}
+    FileClose $2
+    Delete "$INSTDIR\Plugins\hushcall-setup.tmp"
+  ${EndIf}
+  ClearErrors
+  EnumRegKey $2 HKLM "${CLSID_KEY}" 0
+  ${IfNot} ${Errors}
+    StrCpy $1 1
+  ${EndIf}
+  ${If} $1 == 0
+    Return
+  ${EndIf}
+  ${GetOptions} $CMDLINE "/ELEVATED" $2
+  ${IfNot} ${Errors}
+    Abort "Setup cannot write to $INSTDIR\Plugins."
+  ${EndIf}
+  StrCpy $2 "/ELEVATED"
+  ${If} ${Silent}
+    StrCpy $2 "/S /ELEVATED"
+  ${EndIf}
+  ExecShellWait "runas" "$EXEPATH" '$2 /D=$INSTDIR'
+  Quit
+FunctionEnd
+
+Section "Hushcall"
+  Call ElevateIfNeeded
+  Call ClosePlayer
+  SetOutPath "$INSTDIR\Plugins"
+  SetOverwrite on
+  File "${BUILD}\host\gen_hushcall.dll"
+  File "${BUILD}\plugin\win32\Hushcall.dll"
+  WriteUninstaller "$INSTDIR\Plugins\${UNINSTALLER}"
+  ; The host wrapper loads the Hushcall.dll beside it; a registration left
+  ; by an older install would win over it, so it goes, by the DLL's own
+  ; unregistration.
+  UnRegDLL "$INSTDIR\Plugins\Hushcall.dll"
+
+  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall"
+  WriteRegStr HKCU "${ARP_KEY}" "DisplayVersion" "${HUSHCALL_VERSION}"
+  WriteRegStr HKCU "${ARP_KEY}" "Publisher" "Hushcall"
+  WriteRegStr HKCU "${ARP_KEY}" "InstallLocation" "$INSTDIR\Plugins"
+  WriteRegStr HKCU "${ARP_KEY}" "UninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}"'
+  WriteRegStr HKCU "${ARP_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
+  WriteRegDWORD HKCU "${ARP_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${ARP_KEY}" "NoRepair" 1
+  ; In KB, of our three files only.
+  StrCpy $3 0
+  ${GetSize} "$INSTDIR\Plugins" "/M=gen_hushcall.dll /S=0K /G=0" $0 $1 $2
+  IntOp $3 $3 + $0
+  ${GetSize} "$INSTDIR\Plugins" "/M=Hushcall.dll /S=0K /G=0" $0 $1 $2
+  IntOp $3 $3 + $0
+  ${GetSize} "$INSTDIR\Plugins" "/M=${UNINSTALLER} /S=0K /G=0" $0 $1 $2
+  IntOp $3 $3 + $0
+  WriteRegDWORD HKCU "${ARP_KEY}" "EstimatedSize" $3
+SectionEnd
+
+Section "Uninstall"
+  Call un.ClosePlayer
+  ; $INSTDIR is the Plugins folder the uninstaller lies in.
+  UnRegDLL "$INSTDIR\Hushcall.dll"
+  Delete /REBOOTOK "$INSTDIR\gen_hushcall.dll"
+  Delete /REBOOTOK "$INSTDIR\Hushcall.dll"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  ${If} ${Silent}
+    ${GetOptions} $CMDLINE "/REMOVESETTINGS" $0
+    ${IfNot} ${Errors}
+      DeleteRegKey HKCU "${SETTINGS_KEY}"
+    ${EndIf}
+  ${Else}
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Remove Hushcall's stored settings too?$\n$\nChoose No to keep them for a later install." IDNO +2
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ${EndIf}
+  ; Last, so that its absence means the uninstall is done.
+  DeleteRegKey HKCU "${ARP_KEY}"
+SectionEnd

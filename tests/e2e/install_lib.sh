@@ -1,0 +1,38 @@
+# Sourced by the install and removal tests, after lib.sh and ring_lib.sh:
+# what of ours can be left behind in the prefix, and an old-style COM
+# registration to be cleaned up.
+
+INST_CLSID='{2BEAE623-8F5F-4E4D-9AC2-356FF3995917}'
+INST_LIBID='{29A6D473-CD3D-4B7A-B70D-B8E7D63ED0B7}'
+INST_IID='{665A15F1-7469-4B48-A846-39C377D76035}'
+INST_SETTINGS='HKCU\Software\VB and VBA Program Settings\Hushcall'
+INST_ARP='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall'
+
+inst_key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+
+# Every registry key Hushcall or its installer may write, but the settings.
+inst_our_keys() {
+  local root
+  for root in 'HKLM\Software\Classes' 'HKCU\Software\Classes'; do
+    echo "$root\\CLSID\\$INST_CLSID"
+    echo "$root\\Hushcall.Plugin"
+    echo "$root\\TypeLib\\$INST_LIBID"
+    echo "$root\\Interface\\$INST_IID"
+  done
+  echo "$INST_ARP"
+}
+
+# Prints what of ours is left: keys, then files in FOLDER (the plug-in folder).
+inst_left_over() {
+  local key f
+  while IFS= read -r key; do
+    inst_key_exists "$key" && echo "$key"
+  done < <(inst_our_keys)
+  for f in gen_hushcall.dll Hushcall.dll Hushcall-uninstall.exe; do
+    [ -e "$1/$f" ] && echo "$1/$f"
+  done
+  return 0
+}
+
+# An install of the old kind: Hushcall.dll registered with regsvr32.
+inst_register_old() { wine regsvr32 /s "$(hc_winpath "$1")" </dev/null >/dev/null 2>&1; }

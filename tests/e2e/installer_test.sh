@@ -1,0 +1,97 @@
+# The installer, built here with makensis, in a prefix that holds a player
+# folder as the real player records it: silent install with an old COM
+# registration cleaned up, a simulated call through the installed copy, an
+# upgrade that closes the running player and keeps the settings, and the
+# silent uninstall with and without the settings.
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/ring_lib.sh"
+. "$(dirname "$0")/install_lib.sh"
+e2e_begin
+
+setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN32_BUILD" \
+  --out "$HC_WORK/dist") || { e2e_fail "makensis built no installer"; exit 1; }
+e2e_ok "makensis built $(basename "$setup")"
+
+# The player's folder: the stand-in as winamp.exe, and a plug-in of another.
+player=$HC_WORK/Winamp
+mkdir -p "$player/Plugins"
+cp "$HC_PLAYER_EXE" "$player/winamp.exe"
+touch "$player/Plugins/in_mp3.dll"
+rm -rf "$HC_WORK/plugins"
+ln -s "$player/Plugins" "$HC_WORK/plugins"
+HC_PLAYER_EXE=$player/winamp.exe
+wine reg add 'HKCU\Software\Winamp' /ve /d "$(hc_winpath "$player")" /f </dev/null >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp' /v UninstallString \
+  /d "\"$(hc_winpath "$player")\\UninstWA.exe\"" /f </dev/null >/dev/null 2>&1
+
+install() {  # runs the installer silently; its exit code
+  wine "$setup" /S "$@" </dev/null >/dev/null 2>&1
+}
+
+# An older install that registered Hushcall.dll, somewhere else.
+mkdir -p "$HC_WORK/old"
+cp "$HC_PLUGIN_DLL" "$HC_WORK/old/"
+inst_register_old "$HC_WORK/old/Hushcall.dll"
+e2e_check "the old registration is there to be removed" \
+  inst_key_exists "HKLM\\Software\\Classes\\CLSID\\$INST_CLSID"
+
+e2e_check "the silent install succeeds" install
+for f in gen_hushcall.dll Hushcall.dll Hushcall-uninstall.exe; do
+  e2e_check "it put $f into the player's Plugins folder" test -f "$player/Plugins/$f"
+done
+e2e_check "and removed the old COM registration" \
+  bash -c "! wine reg query 'HKLM\\Software\\Classes\\CLSID\\$INST_CLSID' </dev/null >/dev/null 2>&1"
+arp() { wine reg query "$INST_ARP" /v "$1" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
+e2e_check "the Add or remove programs entry names it with its version" \
+  test "$(arp DisplayName)" = Hushcall -a -n "$(arp DisplayVersion)"
+e2e_check "with a quiet uninstall string" \
+  test "$(arp QuietUninstallString)" = "\"$(hc_winpath "$player")\\Plugins\\Hushcall-uninstall.exe\" /S"
+e2e_check "and no modify or repair" test "$(arp NoModify)" = 0x1 -a "$(arp NoRepair)" = 0x1
+
+# The installed copy at work: one call, one reaction.
+e2e_settings Enabled=1 COMPort=5 Action=122 Volume=30 Percent=0 Popup=0
+ring_restart_modem --calls 1 --rings 2 --ring-interval-ms 1000 --first-ring-ms 1500
+ring_session installed --state playing --volume 200
+ring_expect "the player loads the installed Hushcall" ring_started
+ring_expect "which lowers the volume on the call" \
+  e2e_wait_for "$HC_WORK/player.log" 'msg WM_USER wParam=76 lParam=122 -> 0 volume=76$' 15
+
+# Upgrade over it while the player runs.
+touch -d '2001-01-01' "$player/Plugins/Hushcall.dll" "$player/Plugins/gen_hushcall.dll"
+e2e_settings Volume=40
+e2e_check "the upgrade succeeds with the player running" install
+ring_expect "it closed the player first, which quit cleanly" \
+  grep -Eq '^[0-9]+ exit code=0$' "$HC_WORK/player.log"
+for f in Hushcall.dll gen_hushcall.dll; do
+  ring_expect "$f was replaced" test "$(stat -c %Y "$player/Plugins/$f")" -gt "$(date -d 2002-01-01 +%s)"
+done
+ring_expect "the stored settings stay" test "$(e2e_setting Action)" = 122
+
+# uninstall ARGS...: the quiet uninstall string, run as Windows would, then
+# a bounded wait for the uninstaller's copy in the temporary folder to end.
+uninstall() {
+  local program=$player/Plugins/Hushcall-uninstall.exe deadline=$((SECONDS + 30))
+  wine "$program" /S "$@" </dev/null >/dev/null 2>&1
+  while inst_key_exists "$INST_ARP"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+e2e_check "the silent uninstall finishes" uninstall
+left=$(inst_left_over "$player/Plugins")
+e2e_check "it leaves nothing of ours" test -z "$left"
+[ -n "$left" ] && echo "left: $left"
+e2e_check "but the settings" test "$(e2e_setting Action)" = 122
+e2e_check "and the player's other plug-ins" test -f "$player/Plugins/in_mp3.dll"
+
+install
+e2e_check "an uninstall asked to remove the settings finishes" uninstall /REMOVESETTINGS
+e2e_check "and leaves no settings either" \
+  bash -c "! wine reg query '$INST_SETTINGS' </dev/null >/dev/null 2>&1"
+e2e_check "nor anything else of ours" test -z "$(inst_left_over "$player/Plugins")"
+
+# The player found through its uninstall entry alone.
+wine reg delete 'HKCU\Software\Winamp' /f </dev/null >/dev/null 2>&1
+install
+e2e_check "without HKCU\\Software\\Winamp the uninstall entry's folder is used" \
+  test -f "$player/Plugins/gen_hushcall.dll"
