@@ -1,0 +1,26 @@
+// The one log every fake writes into, so that a test can assert the order of
+// calls across seams. An entry is the call as written in code, arguments in
+// parentheses without spaces ("RThreshold(0)", "ShowEnabled(cmdApply,false)"),
+// a property set as "Name=value", a query as "Name?".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hushcall::testing {
+
+using CallLog = std::vector<std::string>;
+
+// Readable form of text that holds CR and LF.
+inline std::string Escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+}  // namespace hushcall::testing
