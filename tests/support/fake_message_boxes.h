@@ -13,6 +13,8 @@
 
 namespace hushcall::testing {
 
+inline constexpr int kIdOk = 1;
+
 // One scripted press of a message box, with events to run while it is shown.
 struct BoxAnswer {
   int answer;
@@ -23,7 +25,7 @@ class FakeMessageBoxes final : public ringwatch::MessageBoxes {
  public:
   explicit FakeMessageBoxes(CallLog& log) : log_(log) {}
 
-  std::deque<BoxAnswer> answers;  // past the script every box answers OK (1)
+  std::deque<BoxAnswer> answers;  // past the script every box answers OK
 
   struct Shown {
     std::string text;
@@ -35,7 +37,7 @@ class FakeMessageBoxes final : public ringwatch::MessageBoxes {
   int Show(std::string_view text, std::string_view title, int code) override {
     log_.push_back("Box(" + std::to_string(code) + ")");
     shown.push_back({std::string(text), std::string(title), code});
-    if (answers.empty()) return 1;
+    if (answers.empty()) return kIdOk;
     BoxAnswer next = std::move(answers.front());
     answers.pop_front();
     if (next.whileShown) next.whileShown();
