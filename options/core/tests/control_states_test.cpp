@@ -53,9 +53,9 @@ TEST_F(ControlsTest, EnablingAFrameShowsOnlyTheControlsWhoseStateChanged) {
   // goes off and on; only the outer frame's other controls are mirrored.
   controls.SetEnabled(ControlId::fraOptions, false);
   EXPECT_EQ(log, (CallLog{"ShowEnabled(fraOptions,false)", "ShowEnabled(optVolume,false)",
-                      "ShowEnabled(optPause,false)", "ShowEnabled(optStop,false)",
-                      "ShowEnabled(Label2,false)", "ShowEnabled(txtCOMPort,false)",
-                      "ShowEnabled(chkMsg,false)"}));
+                          "ShowEnabled(optPause,false)", "ShowEnabled(optStop,false)",
+                          "ShowEnabled(Label2,false)", "ShowEnabled(txtCOMPort,false)",
+                          "ShowEnabled(chkMsg,false)"}));
   log.clear();
   controls.SetEnabled(ControlId::fraVolume, true);
   EXPECT_TRUE(log.empty()) << "still inside a disabled frame";

@@ -74,9 +74,13 @@ class FakeView final : public DialogView {
   void ShowEnabled(ControlId id, bool enabled) override {
     log_.push_back("ShowEnabled(" + Name(id) + (enabled ? ",true)" : ",false)"));
   }
-  void ShowSlider(int value) override { log_.push_back("ShowSlider(" + std::to_string(value) + ")"); }
+  void ShowSlider(int value) override {
+    log_.push_back("ShowSlider(" + std::to_string(value) + ")");
+  }
   int SliderMax() const override { return sliderMax; }
-  void FocusAndSelectAll(ControlId id) override { log_.push_back("FocusAndSelectAll(" + Name(id) + ")"); }
+  void FocusAndSelectAll(ControlId id) override {
+    log_.push_back("FocusAndSelectAll(" + Name(id) + ")");
+  }
 
   // The events interface the dialog handed over at Create; null when the
   // window does not exist.

@@ -175,7 +175,8 @@ TEST_F(ShownDialogTest, OkWithEnabledClearedUnloadsAndTheRingWatchStops) {
   user().UserClicked(ControlId::chkEnabled);
   log.clear();
   user().UserClicked(ControlId::cmdOK);
-  EXPECT_EQ(log, (CallLog{"Hide", "PortOpen?", "PortOpen=false", "~Timer", "~SerialPort", "Destroy"}));
+  EXPECT_EQ(log,
+            (CallLog{"Hide", "PortOpen?", "PortOpen=false", "~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_FALSE(form.Loaded());
   EXPECT_EQ(form.Port(), nullptr);

@@ -25,10 +25,10 @@ TEST_F(DialogTest, LoadCreatesWindowThenComponentsThenRunsFormLoad) {
 
 TEST_F(DialogTest, LoadShowsTheInitialStateToTheView) {
   form.Load();
-  for (const char* entry : {"ShowChecked(optVolume,1)", "ShowEnabled(fraVolume,false)",
-                            "ShowEnabled(sliVolume,false)", "ShowSlider(0)", "ShowText(txtVolume,0)",
-                            "ShowText(txtCOMPort,1)", "ShowChecked(chkEnabled,1)",
-                            "ShowEnabled(cmdApply,false)"}) {
+  for (const char* entry :
+       {"ShowChecked(optVolume,1)", "ShowEnabled(fraVolume,false)", "ShowEnabled(sliVolume,false)",
+        "ShowSlider(0)", "ShowText(txtVolume,0)", "ShowText(txtCOMPort,1)",
+        "ShowChecked(chkEnabled,1)", "ShowEnabled(cmdApply,false)"}) {
     EXPECT_TRUE(logged(entry)) << entry;
   }
 }

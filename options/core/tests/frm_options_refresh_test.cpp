@@ -112,8 +112,8 @@ TEST_F(DialogTest, RefreshRaisesNothingForAControlThatAlreadyShowsItsSetting) {
   log.clear();
   form.Form_Activate();
   EXPECT_EQ(log, (CallLog{"ShowEnabled(fraVolume,true)", "ShowEnabled(Label1,true)",
-                      "ShowEnabled(sliVolume,true)", "ShowEnabled(txtVolume,true)",
-                      "ShowEnabled(chkPercent,true)", "SetTopmost(true)"}));
+                          "ShowEnabled(sliVolume,true)", "ShowEnabled(txtVolume,true)",
+                          "ShowEnabled(chkPercent,true)", "SetTopmost(true)"}));
   EXPECT_EQ(text(ControlId::txtVolume), "0");
 }
 

@@ -8,36 +8,42 @@
 #include <string>
 
 #include "common/status.h"
-#include "plugin/core/tests/fakes.h"
+#include "plugin/core/tests/fake_host_wrapper.h"
+#include "plugin/core/tests/logging_store.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_options_dialog.h"
 
 namespace hushcall {
 namespace {
 
+using testing::CallLog;
 using testing::Fault;
+using testing::FakeClock;
 using testing::FakeHostWrapper;
 using testing::FakeOptionsDialog;
-using testing::Log;
 using testing::LoggingStore;
 
 constexpr std::int32_t kEarlierPlayerWnd = 0x777;
 
-const Log kReadAll = {"Read Action", "Read Volume", "Read Percent",
-                      "Read Popup",  "Read Enabled", "Read COMPort"};
-const Log kHostCalls = {"SetDescription(Hushcall)", "GetPlayerWindow(0)"};
+const CallLog kReadAll = {"Read(Action)", "Read(Volume)", "Read(Percent)",
+                          "Read(Popup)",  "Read(Enabled)", "Read(COMPort)"};
+const CallLog kHostCalls = {"SetDescription(Hushcall)", "GetPlayerWindow(0)"};
 
-Log Concat(std::initializer_list<Log> parts) {
-  Log all;
-  for (const Log& part : parts) all.insert(all.end(), part.begin(), part.end());
+CallLog Concat(std::initializer_list<CallLog> parts) {
+  CallLog all;
+  for (const CallLog& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
 }
 
 class PluginLogicTest : public ::testing::Test {
  protected:
-  Log log;
+  CallLog log;
   Settings settings;
   std::int32_t playerWnd = kEarlierPlayerWnd;
   LoggingStore store{log};
-  FakeOptionsDialog dialog{log};
+  FakeClock clock;
+  FakeOptionsDialog dialog{log, clock};
   FakeHostWrapper wrapper{log};
   PluginEnvironment env{settings, playerWnd, store, dialog, "."};
 };
@@ -101,7 +107,7 @@ TEST_P(HostFailureTest, EndsInitializeWithTheHostsStatusAndLeavesStateAlone) {
     wrapper.getPlayerWindowStatus = c.status;
   }
   EXPECT_EQ(PluginInitialize(env, &wrapper), c.status);
-  const Log expected = c.atSetDescription ? Log{kHostCalls[0]} : kHostCalls;
+  const CallLog expected = c.atSetDescription ? CallLog{kHostCalls[0]} : kHostCalls;
   EXPECT_EQ(log, expected);
   // Even though the host may have written the out value, a failure keeps
   // the handle held before.
@@ -124,7 +130,7 @@ TEST_F(PluginLogicTest, ConversionFailureEndsInitializeBeforeTheDialogLoads) {
   store.Set("Volume", "300");
   store.Set("Enabled", "1");
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOverflow);
-  EXPECT_EQ(log, Concat({kHostCalls, {"Read Action", "Read Volume"}}));
+  EXPECT_EQ(log, Concat({kHostCalls, {"Read(Action)", "Read(Volume)"}}));
   EXPECT_EQ(playerWnd, 0x10A2C);
   EXPECT_EQ(settings.Action, kActionPause);
   EXPECT_FALSE(dialog.Loaded());
@@ -155,7 +161,7 @@ TEST_F(PluginLogicTest, SecondInitializeAsksTheHostAgainAndDiscardsUnsavedChange
 
 TEST_F(PluginLogicTest, ConfigureShowsTheDialogModally) {
   EXPECT_EQ(PluginConfigure(env), kOk);
-  EXPECT_EQ(log, Log{"ShowModal"});
+  EXPECT_EQ(log, CallLog{"ShowModal"});
 }
 
 TEST_F(PluginLogicTest, QuitSavesTheSettingsThenUnloadsTheDialog) {
@@ -163,8 +169,8 @@ TEST_F(PluginLogicTest, QuitSavesTheSettingsThenUnloadsTheDialog) {
   ASSERT_EQ(PluginInitialize(env, &wrapper), kOk);
   log.clear();
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"Write Action=122", "Write Volume=50", "Write Percent=0", "Write Popup=0",
-                      "Write Enabled=1", "Write COMPort=1", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,122)", "Write(Volume,50)", "Write(Percent,0)",
+                          "Write(Popup,0)", "Write(Enabled,1)", "Write(COMPort,1)", "Unload"}));
   EXPECT_FALSE(dialog.Loaded());
 }
 
@@ -175,7 +181,8 @@ TEST_F(PluginLogicTest, QuitWithAFailingWriteReturnsItsStatusAndKeepsTheDialogLo
   store.FailWrite("Popup", denied);
   log.clear();
   EXPECT_EQ(PluginQuit(env), denied);
-  EXPECT_EQ(log, (Log{"Write Action=122", "Write Volume=50", "Write Percent=0", "Write Popup=0"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,122)", "Write(Volume,50)", "Write(Percent,0)",
+                          "Write(Popup,0)"}));
   EXPECT_TRUE(dialog.Loaded());
 }
 
@@ -183,7 +190,7 @@ TEST_F(PluginLogicTest, ConfigureAndQuitBeforeAnyInitializeLeaveTheStoreAlone) {
   store.Set("Action", "40047");
   EXPECT_EQ(PluginConfigure(env), kOk);
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"ShowModal", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"ShowModal", "Unload"}));
   EXPECT_EQ(store.Value("Action"), "40047");
 }
 
@@ -193,7 +200,7 @@ TEST_F(PluginLogicTest, QuitAfterAFailedLoadWritesBackOnlyWhatWasLoaded) {
   ASSERT_EQ(PluginInitialize(env, &wrapper), kTypeMismatch);
   log.clear();
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"Write Action=40046", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,40046)", "Unload"}));
   EXPECT_EQ(store.Value("Volume"), "abc");
 }
 
@@ -205,9 +212,9 @@ TEST_F(PluginLogicTest, AWholeSessionRunsInOrder) {
   settings.Popup = true;  // as the dialog's Apply would
   EXPECT_EQ(PluginQuit(env), kOk);
   EXPECT_EQ(log, Concat({kHostCalls, kReadAll,
-                         {"Load", "ShowModal", "Write Action=122", "Write Volume=50",
-                          "Write Percent=0", "Write Popup=1", "Write Enabled=1",
-                          "Write COMPort=3", "Unload"}}));
+                         {"Load", "ShowModal", "Write(Action,122)", "Write(Volume,50)",
+                          "Write(Percent,0)", "Write(Popup,1)", "Write(Enabled,1)",
+                          "Write(COMPort,3)", "Unload"}}));
 }
 
 // Whatever a collaborator throws ends the operation with a status; none of
@@ -229,7 +236,7 @@ class EscapeTest : public PluginLogicTest, public ::testing::WithParamInterface<
 
 TEST_P(EscapeTest, EndsInitializeWithAStatusAndRollsNothingBack) {
   store.Set("Enabled", "1");
-  dialog.loadFault = GetParam().fault;
+  dialog.onLoad = GetParam().fault;
   EXPECT_EQ(PluginInitialize(env, &wrapper), GetParam().status);
   EXPECT_TRUE(settings.Enabled);
 }
@@ -246,13 +253,13 @@ TEST_F(PluginLogicTest, HostCallThatThrowsEndsInitializeWithAStatus) {
 }
 
 TEST_F(PluginLogicTest, FailureWhileShowingEndsConfigureWithItsStatus) {
-  dialog.showModalFault = [] { Fail(kFail); };
+  dialog.whileModal = [] { Fail(kFail); };
   EXPECT_EQ(PluginConfigure(env), kFail);
 }
 
 TEST_F(PluginLogicTest, FailureWhileUnloadingEndsQuitAfterTheSettingsWereSaved) {
   settings.Enabled = true;
-  dialog.unloadFault = [] { throw std::runtime_error("window gone"); };
+  dialog.onUnload = [] { throw std::runtime_error("window gone"); };
   EXPECT_EQ(PluginQuit(env), kUnexpected);
   EXPECT_EQ(store.Value("Enabled"), "1");
 }
