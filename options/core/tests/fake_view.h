@@ -9,17 +9,10 @@
 #include <string_view>
 
 #include "options/core/dialog_view.h"
+#include "options/core/tests/control_names.h"
 #include "tests/support/call_log.h"
 
 namespace hushcall::testing {
-
-inline std::string Name(ControlId id) {
-  static const char* const kNames[kControlCount] = {
-      "fraOptions", "optVolume", "optPause",   "optStop",  "fraVolume", "Label1",
-      "sliVolume",  "txtVolume", "chkPercent", "Label2",   "txtCOMPort", "chkMsg",
-      "chkEnabled", "cmdOK",     "cmdCancel",  "cmdApply", "cmdAbout"};
-  return kNames[static_cast<int>(id)];
-}
 
 class FakeView final : public DialogView {
  public:
