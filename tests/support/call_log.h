@@ -4,6 +4,7 @@
 // a property set as "Name=value", a query as "Name?".
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,13 @@
 namespace hushcall::testing {
 
 using CallLog = std::vector<std::string>;
+
+// The parts one after the other, to spell a long log from named pieces.
+inline CallLog Join(std::initializer_list<CallLog> parts) {
+  CallLog all;
+  for (const CallLog& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
 
 // Readable form of text that holds CR and LF.
 inline std::string Escaped(std::string_view text) {

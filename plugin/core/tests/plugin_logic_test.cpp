@@ -22,6 +22,7 @@ using testing::Fault;
 using testing::FakeClock;
 using testing::FakeHostWrapper;
 using testing::FakeOptionsDialog;
+using testing::Join;
 using testing::LoggingStore;
 
 constexpr std::int32_t kEarlierPlayerWnd = 0x777;
@@ -29,12 +30,6 @@ constexpr std::int32_t kEarlierPlayerWnd = 0x777;
 const CallLog kReadAll = {"Read(Action)", "Read(Volume)", "Read(Percent)",
                           "Read(Popup)",  "Read(Enabled)", "Read(COMPort)"};
 const CallLog kHostCalls = {"SetDescription(Hushcall)", "GetPlayerWindow(0)"};
-
-CallLog Concat(std::initializer_list<CallLog> parts) {
-  CallLog all;
-  for (const CallLog& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 class PluginLogicTest : public ::testing::Test {
  protected:
@@ -58,7 +53,7 @@ TEST_F(PluginLogicTest, InitializeWithoutWrapperFailsAndTouchesNothing) {
 
 TEST_F(PluginLogicTest, InitializeOnAnEmptyStoreLoadsDefaultsAndNoDialog) {
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(playerWnd, 0x10A2C);
   EXPECT_EQ(settings.Action, kActionVolume);
   EXPECT_EQ(settings.Volume, 50);
@@ -70,7 +65,7 @@ TEST_F(PluginLogicTest, InitializeOnAnEmptyStoreLoadsDefaultsAndNoDialog) {
 TEST_F(PluginLogicTest, InitializeLoadsTheHiddenDialogAfterTheSettingsWhenEnabled) {
   store.Set("Enabled", "1");
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll, {"Load"}}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll, {"Load"}}));
   EXPECT_TRUE(dialog.Loaded());
 }
 
@@ -84,7 +79,7 @@ TEST_F(PluginLogicTest, HostsOwnSuccessCodesCountAsSuccess) {
   wrapper.setDescriptionStatus = kFalse;
   wrapper.getPlayerWindowStatus = 0x00040000;  // some other success code
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(playerWnd, 0x10A2C);
 }
 
@@ -130,7 +125,7 @@ TEST_F(PluginLogicTest, ConversionFailureEndsInitializeBeforeTheDialogLoads) {
   store.Set("Volume", "300");
   store.Set("Enabled", "1");
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOverflow);
-  EXPECT_EQ(log, Concat({kHostCalls, {"Read(Action)", "Read(Volume)"}}));
+  EXPECT_EQ(log, Join({kHostCalls, {"Read(Action)", "Read(Volume)"}}));
   EXPECT_EQ(playerWnd, 0x10A2C);
   EXPECT_EQ(settings.Action, kActionPause);
   EXPECT_FALSE(dialog.Loaded());
@@ -154,7 +149,7 @@ TEST_F(PluginLogicTest, SecondInitializeAsksTheHostAgainAndDiscardsUnsavedChange
   wrapper.playerWindow = 0x2222;
   log.clear();
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(settings.Action, kActionVolume);
   EXPECT_EQ(playerWnd, 0x2222);
 }
@@ -211,10 +206,10 @@ TEST_F(PluginLogicTest, AWholeSessionRunsInOrder) {
   EXPECT_EQ(PluginConfigure(env), kOk);
   settings.Popup = true;  // as the dialog's Apply would
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll,
-                         {"Load", "ShowModal", "Write(Action,122)", "Write(Volume,50)",
-                          "Write(Percent,0)", "Write(Popup,1)", "Write(Enabled,1)",
-                          "Write(COMPort,3)", "Unload"}}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll,
+                       {"Load", "ShowModal", "Write(Action,122)", "Write(Volume,50)",
+                        "Write(Percent,0)", "Write(Popup,1)", "Write(Enabled,1)",
+                        "Write(COMPort,3)", "Unload"}}));
 }
 
 // Whatever a collaborator throws ends the operation with a status; none of

@@ -17,12 +17,6 @@ constexpr int kPollsUntilTimeout = kModemReplyTimeoutMs / kModemPollSliceMs + 1;
 const CallLog kOpening = {"RThreshold(0)", "CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
 const CallLog kReopening = {"CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
 
-CallLog Join(std::initializer_list<CallLog> parts) {
-  CallLog all;
-  for (const CallLog& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
 // `polls` polls that find nothing, each followed by its wait.
 CallLog EmptyPolls(int polls) {
   CallLog log;
