@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "options/core/tests/fakes.h"
+#include "options/core/tests/fake_view.h"
+#include "tests/support/call_log.h"
 
 namespace hushcall::testing {
 namespace {
@@ -24,7 +25,7 @@ class ControlsTest : public ::testing::Test {
     log.clear();
   }
 
-  Log log;
+  CallLog log;
   FakeView view{log};
   DialogControls controls{view};
 };
@@ -51,10 +52,10 @@ TEST_F(ControlsTest, EnablingAFrameShowsOnlyTheControlsWhoseStateChanged) {
   // fraVolume is disabled, so its controls stay greyed when the outer frame
   // goes off and on; only the outer frame's other controls are mirrored.
   controls.SetEnabled(ControlId::fraOptions, false);
-  EXPECT_EQ(log, (Log{"ShowEnabled fraOptions 0", "ShowEnabled optVolume 0",
-                      "ShowEnabled optPause 0", "ShowEnabled optStop 0",
-                      "ShowEnabled Label2 0", "ShowEnabled txtCOMPort 0",
-                      "ShowEnabled chkMsg 0"}));
+  EXPECT_EQ(log, (CallLog{"ShowEnabled(fraOptions,false)", "ShowEnabled(optVolume,false)",
+                          "ShowEnabled(optPause,false)", "ShowEnabled(optStop,false)",
+                          "ShowEnabled(Label2,false)", "ShowEnabled(txtCOMPort,false)",
+                          "ShowEnabled(chkMsg,false)"}));
   log.clear();
   controls.SetEnabled(ControlId::fraVolume, true);
   EXPECT_TRUE(log.empty()) << "still inside a disabled frame";

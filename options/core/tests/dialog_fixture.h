@@ -8,7 +8,13 @@
 #include <string>
 
 #include "options/core/frm_options.h"
-#include "options/core/tests/fakes.h"
+#include "options/core/tests/fake_ring_watch.h"
+#include "options/core/tests/fake_view.h"
+#include "settings/settings.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_components.h"
+#include "tests/support/fake_message_boxes.h"
+#include "tests/support/starting_settings.h"
 
 namespace hushcall::testing {
 
@@ -48,7 +54,7 @@ class DialogTest : public ::testing::Test {
     return it == log.rend() ? -1 : static_cast<int>(log.rend() - it) - 1;
   }
 
-  Log log;
+  CallLog log;
   Settings settings;
   FakeView view{log};
   FakeComponents components{log};

@@ -47,7 +47,7 @@ TEST_F(ShownDialogTest, ApplyWithEnabledClearOnlyClearsEnabledAndClosesThePort) 
   user().UserClicked(ControlId::chkEnabled);
   log.clear();
   user().UserClicked(ControlId::cmdApply);
-  EXPECT_EQ(log, (Log{"PortOpen 0"}));
+  EXPECT_EQ(log, (CallLog{"PortOpen?", "PortOpen=false"}));
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_EQ(settings.Action.value(), kActionVolume) << "no other setting is written";
   EXPECT_TRUE(applyPending());
@@ -69,12 +69,13 @@ TEST_F(ShownDialogTest, ApplyWritesTheSettingsClosesThePortReinitialisesAndRefre
     EXPECT_FALSE(components.port->open);
   };
   user().UserClicked(ControlId::cmdApply);
-  ASSERT_GE(log.size(), 5u);
-  EXPECT_EQ(log[0], "PortOpen 0");
-  EXPECT_EQ(log[1], "InitModem");
-  EXPECT_EQ(log[2], "InitModem returns");
-  EXPECT_EQ(log[log.size() - 2], "ShowEnabled cmdApply 0");
-  EXPECT_EQ(log.back(), "SetTopmost 1");
+  ASSERT_GE(log.size(), 6u);
+  EXPECT_EQ(log[0], "PortOpen?");
+  EXPECT_EQ(log[1], "PortOpen=false");
+  EXPECT_EQ(log[2], "InitModem");
+  EXPECT_EQ(log[3], "InitModem returns");
+  EXPECT_EQ(log[log.size() - 2], "ShowEnabled(cmdApply,false)");
+  EXPECT_EQ(log.back(), "SetTopmost(true)");
   EXPECT_TRUE(settings.Enabled.known());
   EXPECT_TRUE(settings.COMPort.known());
   EXPECT_FALSE(applyPending());
@@ -115,9 +116,10 @@ TEST_P(PortOutOfRange, ApplyRefusesItAndChangesNothing) {
   typeText(ControlId::txtCOMPort, GetParam());
   log.clear();
   user().UserClicked(ControlId::cmdApply);
-  EXPECT_EQ(log, (Log{"MessageBox Hushcall 48", "FocusAndSelectAll txtCOMPort"}));
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_EQ(boxes.texts[0], kPortRangeText);
+  EXPECT_EQ(log, (CallLog{"Box(48)", "FocusAndSelectAll(txtCOMPort)"}));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, kPortRangeText);
+  EXPECT_EQ(boxes.shown[0].title, "Hushcall");
   ExpectSettingsUntouched();
   EXPECT_TRUE(components.port->open);
   EXPECT_TRUE(applyPending());
@@ -127,7 +129,7 @@ TEST_P(PortOutOfRange, OkRefusesItBeforeHiding) {
   typeText(ControlId::txtCOMPort, GetParam());
   log.clear();
   user().UserClicked(ControlId::cmdOK);
-  EXPECT_EQ(log, (Log{"MessageBox Hushcall 48", "FocusAndSelectAll txtCOMPort"}));
+  EXPECT_EQ(log, (CallLog{"Box(48)", "FocusAndSelectAll(txtCOMPort)"}));
   EXPECT_TRUE(form.Visible());
   ExpectSettingsUntouched();
   EXPECT_TRUE(applyPending());
@@ -140,7 +142,7 @@ TEST_F(ShownDialogTest, PortOutOfRangeDoesNotMatterWhenDisabling) {
   typeText(ControlId::txtCOMPort, "300");
   user().UserClicked(ControlId::chkEnabled);
   user().UserClicked(ControlId::cmdOK);
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_EQ(settings.COMPort.value(), 1);
   EXPECT_FALSE(form.Loaded());
@@ -149,7 +151,7 @@ TEST_F(ShownDialogTest, PortOutOfRangeDoesNotMatterWhenDisabling) {
 TEST_F(ShownDialogTest, OkWithoutPendingEditsOnlyHides) {
   log.clear();
   user().UserClicked(ControlId::cmdOK);
-  EXPECT_EQ(log, (Log{"Hide"}));
+  EXPECT_EQ(log, (CallLog{"Hide"}));
   EXPECT_FALSE(form.Visible());
   EXPECT_TRUE(form.Loaded());
   ExpectSettingsUntouched();
@@ -160,8 +162,9 @@ TEST_F(ShownDialogTest, OkWithPendingEditsHidesThenApplies) {
   log.clear();
   user().UserClicked(ControlId::cmdOK);
   EXPECT_EQ(log[0], "Hide");
-  EXPECT_EQ(log[1], "PortOpen 0");
-  EXPECT_EQ(log[2], "InitModem");
+  EXPECT_EQ(log[1], "PortOpen?");
+  EXPECT_EQ(log[2], "PortOpen=false");
+  EXPECT_EQ(log[3], "InitModem");
   EXPECT_EQ(settings.Action.value(), kActionPause);
   EXPECT_FALSE(applyPending());
   EXPECT_TRUE(form.Loaded());
@@ -172,7 +175,8 @@ TEST_F(ShownDialogTest, OkWithEnabledClearedUnloadsAndTheRingWatchStops) {
   user().UserClicked(ControlId::chkEnabled);
   log.clear();
   user().UserClicked(ControlId::cmdOK);
-  EXPECT_EQ(log, (Log{"Hide", "PortOpen 0", "timer destroyed", "port destroyed", "Destroy"}));
+  EXPECT_EQ(log,
+            (CallLog{"Hide", "PortOpen?", "PortOpen=false", "~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_FALSE(form.Loaded());
   EXPECT_EQ(form.Port(), nullptr);
@@ -189,7 +193,7 @@ TEST_F(ShownDialogTest, CancelRestoresEveryControlAndLeavesThePortAlone) {
   log.clear();
   user().UserClicked(ControlId::cmdCancel);
   EXPECT_EQ(log[0], "Hide");
-  EXPECT_FALSE(logged("PortOpen 0"));
+  EXPECT_FALSE(logged("PortOpen=false"));
   EXPECT_FALSE(logged("InitModem"));
   EXPECT_EQ(value(ControlId::optVolume), 1);
   EXPECT_EQ(value(ControlId::optStop), 0);

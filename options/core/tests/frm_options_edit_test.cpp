@@ -25,9 +25,9 @@ TEST_P(VolumeTextHandOver, LeavingTheTextSetsTheSliderToItsLeadingNumber) {
   EXPECT_EQ(value(ControlId::sliVolume), c.slider);
   EXPECT_EQ(text(ControlId::txtVolume), c.finalText);
   if (c.clampedText) {
-    const int clamped = at(std::string("ShowText txtVolume ") + c.clampedText);
+    const int clamped = at(std::string("ShowText(txtVolume,") + c.clampedText + ")");
     ASSERT_GE(clamped, 0);
-    EXPECT_LT(clamped, at("ShowSlider " + std::to_string(c.slider))) << "clamped text first";
+    EXPECT_LT(clamped, at("ShowSlider(" + std::to_string(c.slider) + ")")) << "clamped text first";
   }
 }
 
@@ -67,7 +67,7 @@ TEST_F(DialogTest, SliderChangeWritesThePercentSignAndClickDoesNot) {
   user().UserMovedSlider(30);
   EXPECT_EQ(text(ControlId::txtVolume), "30%");
   EXPECT_TRUE(applyPending());
-  EXPECT_FALSE(logged("ShowSlider 30")) << "the view moved it itself";
+  EXPECT_FALSE(logged("ShowSlider(30)")) << "the view moved it itself";
 
   user().UserClicked(ControlId::cmdCancel);
   form.ShowModal();
@@ -88,8 +88,8 @@ TEST_P(CheckBoxClick, TogglesTheBoxAndMarksApplyPending) {
   user().UserClicked(GetParam().control);
   EXPECT_EQ(value(GetParam().control), GetParam().valueAfter);
   EXPECT_TRUE(applyPending());
-  EXPECT_TRUE(logged("ShowChecked " + Name(GetParam().control) + " " +
-                     std::to_string(GetParam().valueAfter)));
+  EXPECT_TRUE(logged("ShowChecked(" + Name(GetParam().control) + "," +
+                     std::to_string(GetParam().valueAfter) + ")"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, CheckBoxClick,
@@ -102,7 +102,7 @@ TEST_F(DialogTest, EnabledBoxSwitchesTheActionFrame) {
   user().UserClicked(ControlId::chkEnabled);
   EXPECT_FALSE(enabled(ControlId::fraOptions));
   EXPECT_FALSE(enabled(ControlId::txtCOMPort));
-  EXPECT_TRUE(logged("ShowEnabled sliVolume 0"));
+  EXPECT_TRUE(logged("ShowEnabled(sliVolume,false)"));
   user().UserClicked(ControlId::chkEnabled);
   EXPECT_TRUE(enabled(ControlId::fraOptions));
   EXPECT_TRUE(enabled(ControlId::sliVolume));
@@ -133,7 +133,7 @@ TEST_F(DialogTest, PortTextChangeMarksApplyPendingOnlyWhenTheTextDiffers) {
   EXPECT_FALSE(applyPending());
   typeText(ControlId::txtCOMPort, "12");
   EXPECT_TRUE(applyPending());
-  EXPECT_FALSE(logged("ShowText txtCOMPort 12")) << "the user's text is not written back";
+  EXPECT_FALSE(logged("ShowText(txtCOMPort,12)")) << "the user's text is not written back";
 }
 
 TEST_F(DialogTest, ClicksOnDisabledControlsAreIgnored) {
@@ -149,9 +149,10 @@ TEST_F(DialogTest, ClicksOnDisabledControlsAreIgnored) {
 TEST_F(DialogTest, AboutShowsFourLinesJoinedByLineFeedCarriageReturn) {
   Show();
   user().UserClicked(ControlId::cmdAbout);
-  EXPECT_EQ(log, (Log{"MessageBox Hushcall 64"}));
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  const std::string& about = boxes.texts[0];
+  EXPECT_EQ(log, (CallLog{"Box(64)"}));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].title, "Hushcall");
+  const std::string& about = boxes.shown[0].text;
   std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t p; (p = about.find("\n\r", start)) != std::string::npos; start = p + 2) {

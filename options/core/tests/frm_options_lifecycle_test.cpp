@@ -12,23 +12,23 @@ TEST_F(DialogTest, LoadCreatesWindowThenComponentsThenRunsFormLoad) {
   EXPECT_FALSE(form.Visible());
   EXPECT_NE(form.LoadGeneration(), before);
   EXPECT_EQ(log.front(), "Create");
-  EXPECT_LT(at("Create"), at("port created"));
-  EXPECT_LT(at("port created"), at("timer created 10000"));
-  EXPECT_LT(at("timer created 10000"), at("Centre"));
+  EXPECT_LT(at("Create"), at("CreateSerialPort"));
+  EXPECT_LT(at("CreateSerialPort"), at("CreateTimer(10000)"));
+  EXPECT_LT(at("CreateTimer(10000)"), at("Centre"));
   EXPECT_EQ(log[log.size() - 3], "Centre");
   EXPECT_EQ(log[log.size() - 2], "InitModem");
   ASSERT_NE(components.timer, nullptr);
-  EXPECT_FALSE(components.timer->enabled);
+  EXPECT_FALSE(components.timer->Enabled());
   EXPECT_EQ(form.Port(), components.port);
   EXPECT_EQ(form.RingTimer(), components.timer);
 }
 
 TEST_F(DialogTest, LoadShowsTheInitialStateToTheView) {
   form.Load();
-  for (const char* entry : {"ShowChecked optVolume 1", "ShowEnabled fraVolume 0",
-                            "ShowEnabled sliVolume 0", "ShowSlider 0", "ShowText txtVolume 0",
-                            "ShowText txtCOMPort 1", "ShowChecked chkEnabled 1",
-                            "ShowEnabled cmdApply 0"}) {
+  for (const char* entry :
+       {"ShowChecked(optVolume,1)", "ShowEnabled(fraVolume,false)", "ShowEnabled(sliVolume,false)",
+        "ShowSlider(0)", "ShowText(txtVolume,0)", "ShowText(txtCOMPort,1)",
+        "ShowChecked(chkEnabled,1)", "ShowEnabled(cmdApply,false)"}) {
     EXPECT_TRUE(logged(entry)) << entry;
   }
 }
@@ -53,8 +53,8 @@ TEST_F(DialogTest, FailedLoadLeavesNothingBehind) {
 
 TEST_F(DialogTest, ShowingAnUnloadedDialogLoadsThenActivatesThenRunsModally) {
   form.ShowModal();
-  EXPECT_LT(at("InitModem returns"), at("SetTopmost 1"));
-  EXPECT_LT(at("SetTopmost 1"), at("RunModal"));
+  EXPECT_LT(at("InitModem returns"), at("SetTopmost(true)"));
+  EXPECT_LT(at("SetTopmost(true)"), at("RunModal"));
   EXPECT_TRUE(form.Visible());
 }
 
@@ -65,8 +65,8 @@ TEST_F(DialogTest, ShowingALoadedHiddenDialogOnlyActivatesIt) {
   form.ShowModal();
   EXPECT_FALSE(logged("Centre")) << "centred only when loaded";
   EXPECT_FALSE(logged("InitModem"));
-  EXPECT_FALSE(logged("PortOpen 0"));
-  EXPECT_TRUE(logged("SetTopmost 1"));
+  EXPECT_FALSE(logged("PortOpen=false"));
+  EXPECT_TRUE(logged("SetTopmost(true)"));
   EXPECT_TRUE(logged("RunModal"));
 }
 
@@ -75,7 +75,7 @@ TEST_F(DialogTest, ModalShowingEndsWhenOkHidesTheDialog) {
                       [&] { user().UserClicked(ControlId::cmdAbout); }};
   form.ShowModal();
   EXPECT_FALSE(form.Visible());
-  EXPECT_TRUE(boxes.texts.empty()) << "the loop ended before the second action";
+  EXPECT_TRUE(boxes.shown.empty()) << "the loop ended before the second action";
   EXPECT_EQ(log.back(), "RunModal returns");
 }
 
@@ -90,7 +90,7 @@ TEST_F(DialogTest, UnloadDestroysComponentsThenWindow) {
   log.clear();
   const auto generation = form.LoadGeneration();
   form.Unload();
-  EXPECT_EQ(log, (Log{"timer destroyed", "port destroyed", "Destroy"}));
+  EXPECT_EQ(log, (CallLog{"~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(form.Loaded());
   EXPECT_FALSE(form.Visible());
   EXPECT_NE(form.LoadGeneration(), generation);
@@ -128,7 +128,7 @@ TEST_F(DialogTest, ComponentEventsReachTheRingWatch) {
   log.clear();
   components.port->RaiseOnComm();
   components.timer->RaiseOnTimer();
-  EXPECT_EQ(log, (Log{"MSComm1_OnComm", "tmrRING_Timer"}));
+  EXPECT_EQ(log, (CallLog{"MSComm1_OnComm", "tmrRING_Timer"}));
 }
 
 TEST_F(DialogTest, AFailureInAReceiveEventEndsThere) {
@@ -156,7 +156,7 @@ TEST_F(DialogTest, DestroyingALoadedDialogUnloadsIt) {
   local->Load();
   log.clear();
   local.reset();
-  EXPECT_EQ(log, (Log{"timer destroyed", "port destroyed", "Destroy"}));
+  EXPECT_EQ(log, (CallLog{"~Timer", "~SerialPort", "Destroy"}));
 }
 
 }  // namespace

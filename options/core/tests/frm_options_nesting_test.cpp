@@ -13,9 +13,9 @@ class NestingTest : public DialogTest {
     components.port->open = true;
   }
   // Everything logged after the last occurrence of `entry`.
-  Log after(const std::string& entry) const {
+  CallLog after(const std::string& entry) const {
     const int i = last(entry);
-    return i < 0 ? Log{} : Log(log.begin() + i + 1, log.end());
+    return i < 0 ? CallLog{} : CallLog(log.begin() + i + 1, log.end());
   }
 };
 
@@ -37,7 +37,7 @@ TEST_F(NestingTest, UnloadAndReloadWhileApplyWaitsIsNoticedToo) {
   user().UserClicked(ControlId::cmdApply);
   EXPECT_TRUE(form.Loaded());
   // The new load has not been shown: Apply must not refresh it.
-  EXPECT_FALSE(logged("SetTopmost 1"));
+  EXPECT_FALSE(logged("SetTopmost(true)"));
   EXPECT_EQ(value(ControlId::chkMsg), 0) << "the new load's initial state";
 }
 
@@ -75,27 +75,27 @@ TEST_F(NestingTest, CancelPressedWhileApplyWaitsHidesAndApplyStillRefreshes) {
   // Apply had written the settings before its wait; the refreshes show them.
   EXPECT_EQ(value(ControlId::chkMsg), 1);
   EXPECT_FALSE(applyPending());
-  EXPECT_EQ(after("InitModem returns").back(), "SetTopmost 1");
+  EXPECT_EQ(after("InitModem returns").back(), "SetTopmost(true)");
 }
 
 TEST_F(NestingTest, QuitWhileThePortMessageIsOpenLeavesTheFocusAlone) {
   typeText(ControlId::txtCOMPort, "999");
-  boxes.whileOpen = [&] { form.Unload(); };
+  boxes.answers = {{kIdOk, [&] { form.Unload(); }}};
   user().UserClicked(ControlId::cmdApply);
-  EXPECT_EQ(after("MessageBox Hushcall 48"),
-            (Log{"timer destroyed", "port destroyed", "Destroy"}));
-  EXPECT_FALSE(logged("FocusAndSelectAll txtCOMPort"));
+  EXPECT_EQ(after("Box(48)"),
+            (CallLog{"~Timer", "~SerialPort", "Destroy"}));
+  EXPECT_FALSE(logged("FocusAndSelectAll(txtCOMPort)"));
 }
 
 TEST_F(NestingTest, QuitWhileTheAboutBoxIsOpen) {
-  boxes.whileOpen = [&] { form.Unload(); };
+  boxes.answers = {{kIdOk, [&] { form.Unload(); }}};
   user().UserClicked(ControlId::cmdAbout);
-  EXPECT_EQ(after("MessageBox Hushcall 64"),
-            (Log{"timer destroyed", "port destroyed", "Destroy"}));
+  EXPECT_EQ(after("Box(64)"),
+            (CallLog{"~Timer", "~SerialPort", "Destroy"}));
 }
 
 TEST_F(NestingTest, RingWhileTheAboutBoxIsOpenReachesTheRingWatch) {
-  boxes.whileOpen = [&] { components.port->RaiseOnComm(); };
+  boxes.answers = {{kIdOk, [&] { components.port->RaiseOnComm(); }}};
   user().UserClicked(ControlId::cmdAbout);
   EXPECT_TRUE(logged("MSComm1_OnComm"));
   EXPECT_TRUE(form.Visible());
@@ -112,7 +112,7 @@ TEST_F(DialogTest, QuitWhileFormLoadWaitsForTheModemEndsTheShowing) {
   ring.whileWaiting = [&] { form.Unload(); };
   form.ShowModal();
   EXPECT_FALSE(logged("RunModal"));
-  EXPECT_FALSE(logged("SetTopmost 1"));
+  EXPECT_FALSE(logged("SetTopmost(true)"));
   EXPECT_FALSE(form.Loaded());
 }
 
@@ -120,7 +120,7 @@ TEST_F(DialogTest, QuitWhileShownEndsTheModalLoop) {
   view.duringModal = {[&] { form.Unload(); }, [&] { user().UserClicked(ControlId::cmdAbout); }};
   form.ShowModal();
   EXPECT_FALSE(form.Loaded());
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(log.back(), "RunModal returns");
 }
 

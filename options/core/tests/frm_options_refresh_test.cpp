@@ -63,13 +63,13 @@ TEST_F(DialogTest, RefreshShowsEverySettingAndEndsWithApplyOffThenTopmost) {
   EXPECT_EQ(text(ControlId::txtCOMPort), "4");
   EXPECT_EQ(value(ControlId::chkMsg), 1);
   EXPECT_EQ(value(ControlId::chkEnabled), 1);
-  const int applyOff = last("ShowEnabled cmdApply 0");
+  const int applyOff = last("ShowEnabled(cmdApply,false)");
   ASSERT_GE(applyOff, 0);
-  EXPECT_EQ(log[applyOff + 1], "SetTopmost 1");
+  EXPECT_EQ(log[applyOff + 1], "SetTopmost(true)");
   EXPECT_EQ(log[applyOff + 2], "RunModal");
-  EXPECT_LT(at("ShowChecked chkPercent 1"), at("ShowSlider 30"));
-  EXPECT_LT(at("ShowSlider 30"), at("ShowText txtCOMPort 4"));
-  EXPECT_LT(at("ShowText txtCOMPort 4"), at("ShowChecked chkMsg 1"));
+  EXPECT_LT(at("ShowChecked(chkPercent,1)"), at("ShowSlider(30)"));
+  EXPECT_LT(at("ShowSlider(30)"), at("ShowText(txtCOMPort,4)"));
+  EXPECT_LT(at("ShowText(txtCOMPort,4)"), at("ShowChecked(chkMsg,1)"));
 }
 
 TEST_F(DialogTest, DisabledPluginOpensWithTheWholeActionFrameDisabled) {
@@ -95,7 +95,7 @@ TEST_F(DialogTest, RefreshWithTheSlidersOwnValueLeavesTheVolumeTextAlone) {
   log.clear();
   form.ShowModal();
   EXPECT_EQ(text(ControlId::txtVolume), "whatever");
-  EXPECT_FALSE(logged("ShowSlider 50"));
+  EXPECT_FALSE(logged("ShowSlider(50)"));
 }
 
 TEST_F(DialogTest, StoredVolumeAboveTheSlidersRangeStopsAtItsMaximum) {
@@ -111,9 +111,9 @@ TEST_F(DialogTest, RefreshRaisesNothingForAControlThatAlreadyShowsItsSetting) {
   form.Load();
   log.clear();
   form.Form_Activate();
-  EXPECT_EQ(log, (Log{"ShowEnabled fraVolume 1", "ShowEnabled Label1 1",
-                      "ShowEnabled sliVolume 1", "ShowEnabled txtVolume 1",
-                      "ShowEnabled chkPercent 1", "SetTopmost 1"}));
+  EXPECT_EQ(log, (CallLog{"ShowEnabled(fraVolume,true)", "ShowEnabled(Label1,true)",
+                          "ShowEnabled(sliVolume,true)", "ShowEnabled(txtVolume,true)",
+                          "ShowEnabled(chkPercent,true)", "SetTopmost(true)"}));
   EXPECT_EQ(text(ControlId::txtVolume), "0");
 }
 

@@ -152,7 +152,7 @@ TEST_F(DialogInputTest, ShowingPutsTheFocusOnOK) {
 TEST_F(DialogInputTest, EscapePressesCancelWhereverTheFocusIs) {
   EnableAll();
   for (ControlId at : {cmdOK, txtVolume, chkMsg, sliVolume, optVolume}) {
-    SCOPED_TRACE(NameOf(at));
+    SCOPED_TRACE(Name(at));
     PressInModalLoop(at, {Key(WM_KEYDOWN, VK_ESCAPE)}, 1);
     EXPECT_EQ(events.calls, Calls{"clicked cmdCancel"});
   }
@@ -181,7 +181,7 @@ TEST_F(DialogInputTest, EnterPressesOnlyAFocusedButton) {
                {chkMsg, {}},
                {txtCOMPort, {}}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(NameOf(c.focus));
+    SCOPED_TRACE(Name(c.focus));
     PressInModalLoop(c.focus, {Key(WM_KEYDOWN, VK_RETURN, 0x001C0001)}, c.expected.size());
     EXPECT_EQ(events.calls, c.expected);
   }

@@ -102,7 +102,7 @@ class DialogWindowTest : public ViewTest {
 
 TEST_F(DialogWindowTest, EveryControlHasItsKindTextAndState) {
   for (const Expected& e : kExpected) {
-    SCOPED_TRACE(NameOf(e.id));
+    SCOPED_TRACE(Name(e.id));
     HWND c = Ctl(e.id);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(::GetDlgCtrlID(c), ControlWindowId(e.id));
@@ -121,7 +121,7 @@ TEST_F(DialogWindowTest, ToolTipsCarryTheExactTexts) {
   ASSERT_NE(view.ToolTips(), nullptr);
   EXPECT_EQ(::lstrcmpiW(ClassOf(view.ToolTips()).c_str(), TOOLTIPS_CLASSW), 0);
   for (const Expected& e : kExpected) {
-    SCOPED_TRACE(NameOf(e.id));
+    SCOPED_TRACE(Name(e.id));
     EXPECT_TRUE(ToolTipOf(view.ToolTips(), view.Window(), Ctl(e.id)) == e.toolTip);
   }
   // Only the option buttons, the text boxes and the check boxes have one.
@@ -130,7 +130,7 @@ TEST_F(DialogWindowTest, ToolTipsCarryTheExactTexts) {
 
 TEST_F(DialogWindowTest, ControlsSitAtTheirTwipPlacesConvertedAtTheScreenDpi) {
   for (const Expected& e : kExpected) {
-    SCOPED_TRACE(NameOf(e.id));
+    SCOPED_TRACE(Name(e.id));
     const POINT origin = Origin(e);
     const RECT r = ClientRectOf(Ctl(e.id), view.Window());
     EXPECT_EQ(r.left, origin.x + Px(e.left));
@@ -186,7 +186,7 @@ TEST_F(DialogWindowTest, StartsInTheLoadedStates) {
 
 TEST_F(DialogWindowTest, TextBoxesAreSingleLineWithNoLengthLimit) {
   for (ControlId id : {txtVolume, txtCOMPort}) {
-    SCOPED_TRACE(NameOf(id));
+    SCOPED_TRACE(Name(id));
     const LONG style = ::GetWindowLongW(Ctl(id), GWL_STYLE);
     EXPECT_FALSE(style & ES_MULTILINE);
     EXPECT_TRUE(style & ES_AUTOHSCROLL) << "without it typing stops at the box's width";

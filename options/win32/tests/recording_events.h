@@ -8,16 +8,9 @@
 #include <vector>
 
 #include "options/core/dialog_view.h"
+#include "options/core/tests/control_names.h"
 
 namespace hushcall::testing {
-
-inline const char* NameOf(ControlId id) {
-  static const char* const kNames[] = {"fraOptions", "optVolume", "optPause",   "optStop",    "fraVolume",
-                                       "Label1",     "sliVolume", "txtVolume",  "chkPercent", "Label2",
-                                       "txtCOMPort", "chkMsg",    "chkEnabled", "cmdOK",      "cmdCancel",
-                                       "cmdApply",   "cmdAbout"};
-  return kNames[static_cast<int>(id)];
-}
 
 class RecordingEvents : public DialogEvents {
  public:
@@ -25,15 +18,15 @@ class RecordingEvents : public DialogEvents {
   // Runs after each call is recorded, with the recorded line.
   std::function<void(const std::string&)> onCall;
 
-  void UserClicked(ControlId id) override { Record(std::string("clicked ") + NameOf(id)); }
+  void UserClicked(ControlId id) override { Record("clicked " + Name(id)); }
   void UserChangedText(ControlId id, std::string_view text) override {
-    Record(std::string("text ") + NameOf(id) + "=" + std::string(text));
+    Record("text " + Name(id) + "=" + std::string(text));
   }
   void UserMovedSlider(int value) override { Record("slider " + std::to_string(value)); }
   void UserClickedSlider() override { Record("slider click"); }
-  void UserLeftText(ControlId id) override { Record(std::string("left ") + NameOf(id)); }
+  void UserLeftText(ControlId id) override { Record("left " + Name(id)); }
   void UserTypedChar(ControlId id, std::int16_t code) override {
-    Record(std::string("char ") + NameOf(id) + " " + std::to_string(code));
+    Record("char " + Name(id) + " " + std::to_string(code));
   }
   void UserClosed() override { Record("closed"); }
 

@@ -9,8 +9,12 @@
 #include <string>
 
 #include "options/core/frm_options.h"
-#include "options/core/tests/fakes.h"
+#include "options/core/tests/fake_ring_watch.h"
 #include "options/win32/win32_dialog_view.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_components.h"
+#include "tests/support/fake_message_boxes.h"
+#include "tests/support/starting_settings.h"
 
 namespace hushcall::testing {
 namespace {
@@ -49,7 +53,7 @@ class WithModelTest : public ::testing::Test {
     ASSERT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the showing did not end";
   }
 
-  Log log;
+  CallLog log;
   Settings settings;
   Win32DialogView view;
   FakeComponents components{log};

@@ -8,36 +8,37 @@
 #include <string>
 
 #include "common/status.h"
-#include "plugin/core/tests/fakes.h"
+#include "plugin/core/tests/fake_host_wrapper.h"
+#include "plugin/core/tests/logging_store.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_options_dialog.h"
 
 namespace hushcall {
 namespace {
 
+using testing::CallLog;
 using testing::Fault;
+using testing::FakeClock;
 using testing::FakeHostWrapper;
 using testing::FakeOptionsDialog;
-using testing::Log;
+using testing::Join;
 using testing::LoggingStore;
 
 constexpr std::int32_t kEarlierPlayerWnd = 0x777;
 
-const Log kReadAll = {"Read Action", "Read Volume", "Read Percent",
-                      "Read Popup",  "Read Enabled", "Read COMPort"};
-const Log kHostCalls = {"SetDescription(Hushcall)", "GetPlayerWindow(0)"};
-
-Log Concat(std::initializer_list<Log> parts) {
-  Log all;
-  for (const Log& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
+const CallLog kReadAll = {"Read(Action)", "Read(Volume)", "Read(Percent)",
+                          "Read(Popup)",  "Read(Enabled)", "Read(COMPort)"};
+const CallLog kHostCalls = {"SetDescription(Hushcall)", "GetPlayerWindow(0)"};
 
 class PluginLogicTest : public ::testing::Test {
  protected:
-  Log log;
+  CallLog log;
   Settings settings;
   std::int32_t playerWnd = kEarlierPlayerWnd;
   LoggingStore store{log};
-  FakeOptionsDialog dialog{log};
+  FakeClock clock;
+  FakeOptionsDialog dialog{log, clock};
   FakeHostWrapper wrapper{log};
   PluginEnvironment env{settings, playerWnd, store, dialog, "."};
 };
@@ -52,7 +53,7 @@ TEST_F(PluginLogicTest, InitializeWithoutWrapperFailsAndTouchesNothing) {
 
 TEST_F(PluginLogicTest, InitializeOnAnEmptyStoreLoadsDefaultsAndNoDialog) {
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(playerWnd, 0x10A2C);
   EXPECT_EQ(settings.Action, kActionVolume);
   EXPECT_EQ(settings.Volume, 50);
@@ -64,7 +65,7 @@ TEST_F(PluginLogicTest, InitializeOnAnEmptyStoreLoadsDefaultsAndNoDialog) {
 TEST_F(PluginLogicTest, InitializeLoadsTheHiddenDialogAfterTheSettingsWhenEnabled) {
   store.Set("Enabled", "1");
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll, {"Load"}}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll, {"Load"}}));
   EXPECT_TRUE(dialog.Loaded());
 }
 
@@ -78,7 +79,7 @@ TEST_F(PluginLogicTest, HostsOwnSuccessCodesCountAsSuccess) {
   wrapper.setDescriptionStatus = kFalse;
   wrapper.getPlayerWindowStatus = 0x00040000;  // some other success code
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(playerWnd, 0x10A2C);
 }
 
@@ -101,7 +102,7 @@ TEST_P(HostFailureTest, EndsInitializeWithTheHostsStatusAndLeavesStateAlone) {
     wrapper.getPlayerWindowStatus = c.status;
   }
   EXPECT_EQ(PluginInitialize(env, &wrapper), c.status);
-  const Log expected = c.atSetDescription ? Log{kHostCalls[0]} : kHostCalls;
+  const CallLog expected = c.atSetDescription ? CallLog{kHostCalls[0]} : kHostCalls;
   EXPECT_EQ(log, expected);
   // Even though the host may have written the out value, a failure keeps
   // the handle held before.
@@ -124,7 +125,7 @@ TEST_F(PluginLogicTest, ConversionFailureEndsInitializeBeforeTheDialogLoads) {
   store.Set("Volume", "300");
   store.Set("Enabled", "1");
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOverflow);
-  EXPECT_EQ(log, Concat({kHostCalls, {"Read Action", "Read Volume"}}));
+  EXPECT_EQ(log, Join({kHostCalls, {"Read(Action)", "Read(Volume)"}}));
   EXPECT_EQ(playerWnd, 0x10A2C);
   EXPECT_EQ(settings.Action, kActionPause);
   EXPECT_FALSE(dialog.Loaded());
@@ -148,14 +149,14 @@ TEST_F(PluginLogicTest, SecondInitializeAsksTheHostAgainAndDiscardsUnsavedChange
   wrapper.playerWindow = 0x2222;
   log.clear();
   EXPECT_EQ(PluginInitialize(env, &wrapper), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll}));
   EXPECT_EQ(settings.Action, kActionVolume);
   EXPECT_EQ(playerWnd, 0x2222);
 }
 
 TEST_F(PluginLogicTest, ConfigureShowsTheDialogModally) {
   EXPECT_EQ(PluginConfigure(env), kOk);
-  EXPECT_EQ(log, Log{"ShowModal"});
+  EXPECT_EQ(log, CallLog{"ShowModal"});
 }
 
 TEST_F(PluginLogicTest, QuitSavesTheSettingsThenUnloadsTheDialog) {
@@ -163,8 +164,8 @@ TEST_F(PluginLogicTest, QuitSavesTheSettingsThenUnloadsTheDialog) {
   ASSERT_EQ(PluginInitialize(env, &wrapper), kOk);
   log.clear();
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"Write Action=122", "Write Volume=50", "Write Percent=0", "Write Popup=0",
-                      "Write Enabled=1", "Write COMPort=1", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,122)", "Write(Volume,50)", "Write(Percent,0)",
+                          "Write(Popup,0)", "Write(Enabled,1)", "Write(COMPort,1)", "Unload"}));
   EXPECT_FALSE(dialog.Loaded());
 }
 
@@ -175,7 +176,8 @@ TEST_F(PluginLogicTest, QuitWithAFailingWriteReturnsItsStatusAndKeepsTheDialogLo
   store.FailWrite("Popup", denied);
   log.clear();
   EXPECT_EQ(PluginQuit(env), denied);
-  EXPECT_EQ(log, (Log{"Write Action=122", "Write Volume=50", "Write Percent=0", "Write Popup=0"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,122)", "Write(Volume,50)", "Write(Percent,0)",
+                          "Write(Popup,0)"}));
   EXPECT_TRUE(dialog.Loaded());
 }
 
@@ -183,7 +185,7 @@ TEST_F(PluginLogicTest, ConfigureAndQuitBeforeAnyInitializeLeaveTheStoreAlone) {
   store.Set("Action", "40047");
   EXPECT_EQ(PluginConfigure(env), kOk);
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"ShowModal", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"ShowModal", "Unload"}));
   EXPECT_EQ(store.Value("Action"), "40047");
 }
 
@@ -193,7 +195,7 @@ TEST_F(PluginLogicTest, QuitAfterAFailedLoadWritesBackOnlyWhatWasLoaded) {
   ASSERT_EQ(PluginInitialize(env, &wrapper), kTypeMismatch);
   log.clear();
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, (Log{"Write Action=40046", "Unload"}));
+  EXPECT_EQ(log, (CallLog{"Write(Action,40046)", "Unload"}));
   EXPECT_EQ(store.Value("Volume"), "abc");
 }
 
@@ -204,10 +206,10 @@ TEST_F(PluginLogicTest, AWholeSessionRunsInOrder) {
   EXPECT_EQ(PluginConfigure(env), kOk);
   settings.Popup = true;  // as the dialog's Apply would
   EXPECT_EQ(PluginQuit(env), kOk);
-  EXPECT_EQ(log, Concat({kHostCalls, kReadAll,
-                         {"Load", "ShowModal", "Write Action=122", "Write Volume=50",
-                          "Write Percent=0", "Write Popup=1", "Write Enabled=1",
-                          "Write COMPort=3", "Unload"}}));
+  EXPECT_EQ(log, Join({kHostCalls, kReadAll,
+                       {"Load", "ShowModal", "Write(Action,122)", "Write(Volume,50)",
+                        "Write(Percent,0)", "Write(Popup,1)", "Write(Enabled,1)",
+                        "Write(COMPort,3)", "Unload"}}));
 }
 
 // Whatever a collaborator throws ends the operation with a status; none of
@@ -229,7 +231,7 @@ class EscapeTest : public PluginLogicTest, public ::testing::WithParamInterface<
 
 TEST_P(EscapeTest, EndsInitializeWithAStatusAndRollsNothingBack) {
   store.Set("Enabled", "1");
-  dialog.loadFault = GetParam().fault;
+  dialog.onLoad = GetParam().fault;
   EXPECT_EQ(PluginInitialize(env, &wrapper), GetParam().status);
   EXPECT_TRUE(settings.Enabled);
 }
@@ -246,13 +248,13 @@ TEST_F(PluginLogicTest, HostCallThatThrowsEndsInitializeWithAStatus) {
 }
 
 TEST_F(PluginLogicTest, FailureWhileShowingEndsConfigureWithItsStatus) {
-  dialog.showModalFault = [] { Fail(kFail); };
+  dialog.whileModal = [] { Fail(kFail); };
   EXPECT_EQ(PluginConfigure(env), kFail);
 }
 
 TEST_F(PluginLogicTest, FailureWhileUnloadingEndsQuitAfterTheSettingsWereSaved) {
   settings.Enabled = true;
-  dialog.unloadFault = [] { throw std::runtime_error("window gone"); };
+  dialog.onUnload = [] { throw std::runtime_error("window gone"); };
   EXPECT_EQ(PluginQuit(env), kUnexpected);
   EXPECT_EQ(store.Value("Enabled"), "1");
 }

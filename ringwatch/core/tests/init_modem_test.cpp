@@ -17,12 +17,6 @@ constexpr int kPollsUntilTimeout = kModemReplyTimeoutMs / kModemPollSliceMs + 1;
 const CallLog kOpening = {"RThreshold(0)", "CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
 const CallLog kReopening = {"CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
 
-CallLog Join(std::initializer_list<CallLog> parts) {
-  CallLog all;
-  for (const CallLog& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
 // `polls` polls that find nothing, each followed by its wait.
 CallLog EmptyPolls(int polls) {
   CallLog log;
@@ -49,10 +43,10 @@ TEST(InitModem, EchoThenReplyOpensThePortWithReceiveEvents) {
   rig.port().inputs = {"ATZ\r", "\r\nOK\r\n"};
   rig.ring.InitModem();
   EXPECT_EQ(rig.log, Join({kOpening, EmptyPolls(1), {"DoEvents", "Input", "RThreshold(5)"}}));
-  EXPECT_TRUE(rig.port().open());
-  EXPECT_EQ(rig.port().commPort(), 3);
-  EXPECT_EQ(rig.port().threshold(), 5);
-  EXPECT_EQ(rig.port().written(), "ATZ\r");
+  EXPECT_TRUE(rig.port().open);
+  EXPECT_EQ(rig.port().commPort, 3);
+  EXPECT_EQ(rig.port().threshold, 5);
+  EXPECT_EQ(rig.port().written, "ATZ\r");
   EXPECT_TRUE(rig.boxes.shown.empty());
 }
 
@@ -76,7 +70,7 @@ TEST(InitModem, ReplyOnTheLastPollBeforeTheTimeIsUpIsFound) {
   rig.port().inputs.push_back("OK\r\n");
   rig.ring.InitModem();
   EXPECT_TRUE(rig.boxes.shown.empty());
-  EXPECT_EQ(rig.port().threshold(), 5);
+  EXPECT_EQ(rig.port().threshold, 5);
 }
 
 class NotTheMarker : public ::testing::TestWithParam<std::string> {};
@@ -140,8 +134,8 @@ TEST(InitModem, NoOnTheVisibleDialogReturnsAndLeavesThePortOpenWithoutEvents) {
   rig.boxes.answers = {{kIdNo}};
   rig.ring.InitModem();
   EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), {"Visible?"}}));
-  EXPECT_TRUE(rig.port().open());
-  EXPECT_EQ(rig.port().threshold(), 0);
+  EXPECT_TRUE(rig.port().open);
+  EXPECT_EQ(rig.port().threshold, 0);
 }
 
 TEST(InitModem, CancelDisablesAndHidesWithoutClosingThePort) {
@@ -152,7 +146,7 @@ TEST(InitModem, CancelDisablesAndHidesWithoutClosingThePort) {
   EXPECT_FALSE(rig.settings.Enabled);
   EXPECT_TRUE(rig.settings.Enabled.known());
   EXPECT_EQ(rig.log.back(), "Hide");
-  EXPECT_TRUE(rig.port().open());
+  EXPECT_TRUE(rig.port().open);
   EXPECT_FALSE(rig.dialog.Visible());
 }
 
@@ -175,7 +169,7 @@ TEST(InitModem, YesReopensResendsAndKeepsTheTextGathered) {
   rig.ring.InitModem();
   EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), {"PortOpen?", "PortOpen=false"}, kReopening,
                            {"DoEvents", "Input", "RThreshold(5)"}}));
-  EXPECT_EQ(rig.port().written(), "ATZ\rATZ\r");
+  EXPECT_EQ(rig.port().written, "ATZ\rATZ\r");
 }
 
 TEST(InitModem, YesStartsAFreshFiveSeconds) {
@@ -261,7 +255,7 @@ TEST(InitModemNesting, NewerActivationDuringThePollTakesOver) {
   rig.ring.InitModem();
   EXPECT_EQ(rig.log, Join({kOpening, EmptyPolls(1), {"DoEvents", "PortOpen=false"}, kOpening,
                            {"DoEvents", "Input", "RThreshold(5)"}}));
-  EXPECT_EQ(rig.port().threshold(), 5);
+  EXPECT_EQ(rig.port().threshold, 5);
 }
 
 TEST(InitModemNesting, NewerActivationDuringTheWaitTakesOver) {
@@ -285,7 +279,7 @@ TEST(InitModemNesting, NewerActivationDuringTheBoxIgnoresTheOlderAnswer) {
   rig.ring.InitModem();
   EXPECT_TRUE(rig.settings.Enabled) << "the older activation's Cancel must not disable";
   EXPECT_EQ(rig.log.back(), "RThreshold(5)");
-  EXPECT_EQ(rig.port().threshold(), 5);
+  EXPECT_EQ(rig.port().threshold, 5);
 }
 
 TEST(InitModemNesting, UnloadDuringTheWaitEndsTheActivation) {
@@ -311,7 +305,7 @@ TEST(InitModemNesting, ReloadDuringTheBoxLeavesTheNewPortAlone) {
                         }}};
   rig.ring.InitModem();
   EXPECT_EQ(rig.log, (CallLog{"RThreshold(0)", "CommPort(3)", "Box(19)", "Unload", "Load"}));
-  EXPECT_FALSE(rig.port().open());
+  EXPECT_FALSE(rig.port().open);
 }
 
 TEST(InitModemNesting, UnloadDuringTheBoxIgnoresCancel) {

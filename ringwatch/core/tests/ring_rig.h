@@ -6,9 +6,19 @@
 
 #include "settings/settings.h"
 #include "ringwatch/core/modring.h"
-#include "ringwatch/core/tests/fakes.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_event_pump.h"
+#include "tests/support/fake_message_boxes.h"
+#include "tests/support/fake_options_dialog.h"
+#include "tests/support/fake_player.h"
+#include "tests/support/fake_serial_port.h"
+#include "tests/support/fake_timer.h"
+#include "tests/support/starting_settings.h"
 
 namespace hushcall::ringwatch::testing {
+
+using namespace hushcall::testing;
 
 inline constexpr std::int32_t kPlayerWnd = 0x00120034;
 
@@ -24,12 +34,7 @@ struct RingRig {
   ModRing ring{settings, playerWnd, dialog, boxes, player, pump};
 
   RingRig() {
-    settings.Action = kActionVolume;
-    settings.Volume = 50;
-    settings.Percent = false;
-    settings.Popup = false;
-    settings.Enabled = true;
-    settings.COMPort = 3;
+    SetStartingSettings(settings, 3);
     dialog.Load();
     Wire();
     log.clear();

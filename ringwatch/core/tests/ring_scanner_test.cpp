@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ringwatch/core/modring.h"
-#include "ringwatch/core/tests/fakes.h"
+#include "tests/support/call_log.h"
 
 namespace hushcall::ringwatch {
 namespace {
@@ -23,7 +23,7 @@ TEST_P(RingScannerTable, FindsReportsAsExpected) {
   RingScanner scanner;
   for (std::size_t i = 0; i < c.reads.size(); ++i) {
     EXPECT_EQ(scanner.Scan(c.reads[i]), c.rings[i])
-        << "read " << i << ": \"" << testing::Escaped(c.reads[i]) << "\"";
+        << "read " << i << ": \"" << hushcall::testing::Escaped(c.reads[i]) << "\"";
   }
 }
 

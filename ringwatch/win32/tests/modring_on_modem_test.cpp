@@ -13,6 +13,10 @@
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/tests/test_support.h"
 #include "ringwatch/win32/win32_platform.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_message_boxes.h"
+#include "tests/support/fake_player.h"
+#include "tests/support/starting_settings.h"
 
 namespace hushcall::ringwatch {
 namespace {
@@ -20,6 +24,11 @@ namespace {
 using testing::Modem;
 using testing::PumpFor;
 using testing::PumpUntil;
+using hushcall::testing::CallLog;
+using hushcall::testing::FakeMessageBoxes;
+using hushcall::testing::FakePlayer;
+using hushcall::testing::kIdOk;
+using hushcall::testing::PlayerMessage;
 
 constexpr int kCallTimerMs = 400;  // stands in for the 10 s call timer
 
@@ -55,44 +64,11 @@ class ComponentDialog final : public ringwatch::OptionsDialog {
   std::uint64_t generation_ = 0;
 };
 
-struct PlayerMessage {
-  std::uint32_t msg;
-  std::int32_t wParam;
-  std::int32_t lParam;
-  bool operator==(const PlayerMessage&) const = default;
-};
-
-class RecordingPlayer final : public PlayerWindow {
- public:
-  std::vector<PlayerMessage> sent;
-  std::int32_t Send(std::int32_t, std::uint32_t msg, std::int32_t wParam, std::int32_t lParam) override {
-    sent.push_back({msg, wParam, lParam});
-    return 0;
-  }
-};
-
-class ScriptedBoxes final : public MessageBoxes {
- public:
-  std::vector<int> codes;
-  int answer = kIdCancel;
-  std::function<void()> whileShown;  // runs inside the box, as nested events do
-  int Show(std::string_view, std::string_view, int code) override {
-    codes.push_back(code);
-    if (whileShown) whileShown();
-    return answer;
-  }
-};
-
 class ModRingOnModem : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!Modem::Available()) GTEST_SKIP() << "no modem simulator on COM5";
-    settings_.Action = kActionVolume;
-    settings_.Volume = 50;
-    settings_.Percent = false;
-    settings_.Popup = false;
-    settings_.Enabled = true;
-    settings_.COMPort = testing::kModemPort;
+    hushcall::testing::SetStartingSettings(settings_, testing::kModemPort);
     dialog_.onLoad = [this] {
       dialog_.Port()->SetOnComm([this] { ring_.MSComm1_OnComm(); });
       dialog_.RingTimer()->SetOnTimer([this] { ring_.tmrRING_Timer(); });
@@ -103,30 +79,32 @@ class ModRingOnModem : public ::testing::Test {
   Settings settings_;
   std::int32_t playerWnd_ = 0x00120034;
   ComponentDialog dialog_;
-  ScriptedBoxes boxes_;
-  RecordingPlayer player_;
+  CallLog log_;
+  FakeMessageBoxes boxes_{log_};
+  FakePlayer player_{log_};
   Win32EventPump pump_;
   ModRing ring_{settings_, playerWnd_, dialog_, boxes_, player_, pump_};
 };
 
 TEST_F(ModRingOnModem, ModemAnswersAndTheRingsOfOneCallReactOnce) {
   ring_.InitModem();
-  EXPECT_TRUE(boxes_.codes.empty());
+  EXPECT_TRUE(boxes_.shown.empty());
   ASSERT_TRUE(dialog_.Port()->PortOpen());
 
   Modem::Command("ring 3 100");
-  ASSERT_TRUE(PumpUntil([&] { return !player_.sent.empty(); }, 3000));
+  ASSERT_TRUE(PumpUntil([&] { return !player_.messages.empty(); }, 3000));
   EXPECT_TRUE(dialog_.RingTimer()->Enabled());
   // The call ends once the timer runs out after the last ring.
   ASSERT_TRUE(PumpUntil([&] { return !dialog_.RingTimer()->Enabled(); }, 5000));
-  const std::vector<PlayerMessage> once = {{kWmUser, 128, kActionVolume}};
-  EXPECT_EQ(player_.sent, once);
+  const std::vector<PlayerMessage> once = {{playerWnd_, kWmUser, 128, kActionVolume}};
+  EXPECT_EQ(player_.messages, once);
 }
 
 TEST_F(ModRingOnModem, MissingPortAsksTheUserAtOnce) {
   settings_.COMPort = testing::kUnmappedPort;
+  boxes_.answers = {{kIdCancel}};
   ring_.InitModem();
-  EXPECT_EQ(boxes_.codes, std::vector<int>{kMbCriticalYesNoCancel});
+  EXPECT_EQ(log_, CallLog{"Box(19)"});
   EXPECT_FALSE(settings_.Enabled) << "Cancel disables";
   EXPECT_FALSE(dialog_.Port()->PortOpen());
 }
@@ -135,17 +113,18 @@ TEST_F(ModRingOnModem, UnloadingTheDialogInsideTheRingPopupIsSafe) {
   settings_.Popup = true;
   // As when the host's Quit arrives while "The phone is ringing!" waits: the
   // port that raised the event goes while its handler is on the stack.
-  boxes_.whileShown = [this] { dialog_.Unload(); };
+  boxes_.answers = {{kIdOk, [this] { dialog_.Unload(); }}};
   ring_.InitModem();
   ASSERT_TRUE(dialog_.Port()->PortOpen());
 
   Modem::Command("ring");
-  ASSERT_TRUE(PumpUntil([&] { return !boxes_.codes.empty(); }, 3000));
+  ASSERT_TRUE(PumpUntil([&] { return !boxes_.shown.empty(); }, 3000));
   EXPECT_FALSE(dialog_.Loaded());
   Modem::Command("ring");
   PumpFor(300);
-  EXPECT_EQ(boxes_.codes, std::vector<int>{kMbExclamationOk});
-  EXPECT_EQ(player_.sent.size(), 1u);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].code, kMbExclamationOk);
+  EXPECT_EQ(player_.messages.size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// A timer on fake time: Advance delivers every expiry that falls due.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "ringwatch/core/timer.h"
+#include "tests/support/call_log.h"
+#include "tests/support/fake_clock.h"
+
+namespace hushcall::testing {
+
+// Logs "Timer=true", "Timer=false" and, for each expiry, "Timer expired".
+class FakeTimer final : public ringwatch::Timer {
+ public:
+  FakeTimer(CallLog& log, FakeClock& clock, int intervalMs = ringwatch::kRingTimerIntervalMs)
+      : log_(log), clock_(clock), intervalMs_(intervalMs) {}
+  ~FakeTimer() override {
+    if (onDestroyed) onDestroyed();
+  }
+
+  // Run by the destructor, for whoever made the timer.
+  std::function<void()> onDestroyed;
+
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override {
+    log_.push_back(enabled ? "Timer=true" : "Timer=false");
+    if (enabled) startedMs_ = clock_.nowMs;  // (re)starting begins the count anew
+    enabled_ = enabled;
+  }
+  void SetOnTimer(std::function<void()> handler) override { onTimer_ = std::move(handler); }
+
+  // Moves the clock on by `ms`, raising the expiry event at each due time.
+  void Advance(std::int64_t ms) {
+    const std::int64_t end = clock_.nowMs + ms;
+    while (enabled_ && startedMs_ + intervalMs_ <= end) {
+      clock_.nowMs = startedMs_ + intervalMs_;
+      startedMs_ = clock_.nowMs;
+      log_.push_back("Timer expired");
+      if (onTimer_) onTimer_();
+    }
+    clock_.nowMs = end;
+  }
+
+  // Raises the expiry event now, whatever the time; the handler may destroy
+  // the timer, so it runs from a copy.
+  void RaiseOnTimer() {
+    auto handler = onTimer_;
+    if (handler) handler();
+  }
+
+ private:
+  CallLog& log_;
+  FakeClock& clock_;
+  int intervalMs_;
+  bool enabled_ = false;
+  std::int64_t startedMs_ = 0;
+  std::function<void()> onTimer_;
+};
+
+}  // namespace hushcall::testing
