@@ -30,7 +30,9 @@ class PluginSet {
   std::string FileName(size_t index) const { return plugins_[index].fileName; }
   // Calls the plug-in's config; returns false for an unknown index.
   bool Configure(size_t index);
-  // Calls every quit, in load order, then unloads the DLLs.
+  // Calls every quit, in load order, then unloads the DLLs: also those whose
+  // init or config is still running beneath the caller. Nothing is loaded
+  // or called after it.
   void QuitAll();
 
  private:
@@ -43,6 +45,7 @@ class PluginSet {
 
   EventLog& log_;
   std::vector<Loaded> plugins_;
+  bool quit_ = false;
 };
 
 }  // namespace hushcall::player
