@@ -14,6 +14,7 @@
 #include "host/host_session.h"
 #include "host/plugin_source.h"
 #include "host/removal.h"
+#include "host/start_failure.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ using hushcall::host::HostSession;
 // What the player lists in its preferences.
 char g_description[] = "Hushcall " HUSHCALL_VERSION_TEXT ": quiet music on incoming calls";
 
-// Created by init, deleted by quit. Deliberately not a static object: if
+// Created by init, deleted by quit (or, after a quit inside them, by the
+// init or config that was running). Deliberately not a static object: if
 // the player never calls quit, tearing COM down from the loader lock at
 // unload would be worse than leaving it.
 HostSession* g_session = nullptr;
@@ -52,7 +54,25 @@ HMODULE Self() {
   return self;
 }
 
+// Init and Config run the plug-in's message loops, where the player's close
+// may be dispatched: the player then calls Quit and frees this library while
+// they are still on the stack.
+int g_callsRunning = 0;
+struct Running {
+  Running() { ++g_callsRunning; }
+  ~Running() { --g_callsRunning; }
+};
+
+// Deletes the session once it has quit and no call of ours still runs on it.
+void EndSessionIfQuit() {
+  if (g_session && g_session->quit() && g_callsRunning == 1) {
+    delete g_session;
+    g_session = nullptr;
+  }
+}
+
 int __cdecl Init() {
+  Running running;
   try {
     if (g_removed) return 1;
     delete g_session;
@@ -61,22 +81,30 @@ int __cdecl Init() {
     auto* session = new (std::nothrow) HostSession(
         [self](hushcall::host::HostedPlugin& out) { return hushcall::host::CreateHushcallPlugin(self, out); });
     if (!session) return 1;
+    g_session = session;  // before the start: a quit inside it must find it
     HRESULT hr = session->Start(g_record.hwndParent);
     Trace(L"init", hr);
-    if (FAILED(hr)) {
+    const bool quit = session->quit();
+    if (quit || FAILED(hr)) {
       delete session;
-      return 1;
+      g_session = nullptr;
     }
-    g_session = session;
-    return 0;
+    if (quit || SUCCEEDED(hr)) return 0;
+    // Said once, or the user is left with a plug-in that silently does nothing.
+    ::MessageBoxW(g_record.hwndParent, hushcall::host::StartFailureText(hr).c_str(),
+                  hushcall::host::kStartFailureTitle, MB_OK | MB_ICONERROR);
+    return 1;
   } catch (...) {
     return 1;
   }
 }
 
 void __cdecl Config() {
+  Running running;
   try {
-    if (g_session) Trace(L"config", g_session->Configure());
+    if (!g_session) return;
+    Trace(L"config", g_session->Configure());
+    EndSessionIfQuit();
   } catch (...) {
   }
 }
@@ -84,12 +112,21 @@ void __cdecl Config() {
 void StopSession() {
   if (!g_session) return;
   Trace(L"quit", g_session->Quit());
-  delete g_session;
-  g_session = nullptr;
+  // Else the Init or Config that runs beneath deletes it when it returns.
+  if (g_callsRunning == 0) {
+    delete g_session;
+    g_session = nullptr;
+  }
 }
 
 void __cdecl Quit() {
   try {
+    if (g_callsRunning > 0) {
+      // Our frames stay on the stack beyond the unloading that follows.
+      HMODULE pinned = nullptr;
+      ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&g_record), &pinned);
+    }
     StopSession();
     if (g_libraryLeft && hushcall::host::RemoveLibrary(*g_libraryLeft)) {
       delete g_libraryLeft;

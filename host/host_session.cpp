@@ -6,8 +6,14 @@
 
 namespace hushcall::host {
 
+HostSession::Call::~Call() {
+  // The outermost call to return after a quit releases what it held.
+  if (--session.calls_ == 0 && session.quit_) session.Stop();
+}
+
 HRESULT HostSession::Start(HWND player) {
   Stop();
+  quit_ = false;
   HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // S_FALSE: already initialised here, still one CoUninitialize owed.
   // RPC_E_CHANGED_MODE: the player chose otherwise; use it, owe nothing.
@@ -17,19 +23,28 @@ HRESULT HostSession::Start(HWND player) {
   hr = source_(hosted_);
   if (SUCCEEDED(hr) && !hosted_.plugin) hr = E_POINTER;
   if (SUCCEEDED(hr)) hr = WrapperObject::Create(player, wrapper_.put());
-  if (SUCCEEDED(hr)) hr = hosted_.plugin->Initialize(wrapper_.get());
+  if (SUCCEEDED(hr)) {
+    Call call(*this);
+    hr = hosted_.plugin->Initialize(wrapper_.get());
+  }
   if (FAILED(hr)) Stop();
   return hr;
 }
 
 HRESULT HostSession::Configure() {
-  if (!hosted_.plugin) return S_FALSE;
+  if (!hosted_.plugin || quit_) return S_FALSE;
+  Call call(*this);
   return hosted_.plugin->Configure();
 }
 
 HRESULT HostSession::Quit() {
-  HRESULT hr = hosted_.plugin ? hosted_.plugin->Quit() : S_FALSE;
-  Stop();
+  if (!hosted_.plugin || quit_) return S_FALSE;
+  quit_ = true;
+  HRESULT hr;
+  {
+    Call call(*this);  // released here unless a start or configure runs beneath
+    hr = hosted_.plugin->Quit();
+  }
   return hr;
 }
 

@@ -1,18 +1,22 @@
 #include "host/plugin_source.h"
 
+#include "common/win32/module_file.h"
+
 namespace hushcall::host {
 
 std::wstring ModuleFolder(HMODULE module) {
-  wchar_t path[MAX_PATH];
-  DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
-  std::wstring folder(path, n);
-  size_t slash = folder.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+  const std::wstring path = win32::ModuleFileName(module);
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out) {
   out.Reset();
-  out.library.reset(::LoadLibraryW(path.c_str()));
+  // Its own folder and the system's only: a planted copy elsewhere on the
+  // search order is never picked up, nor a bare name looked up at all
+  // (the system refuses a relative path with these flags).
+  out.library.reset(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!out.library) return HRESULT_FROM_WIN32(::GetLastError());
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(

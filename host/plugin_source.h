@@ -33,9 +33,10 @@ struct HostedPlugin {
 
 // CoCreateInstance first; on failure the DLL beside `self`.
 HRESULT CreateHushcallPlugin(HMODULE self, HostedPlugin& out);
-// The DLL at `path`, through its DllGetClassObject.
+// The DLL at the full `path`, through its DllGetClassObject; the DLLs it
+// needs come from its own folder or the system's.
 HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out);
-// The folder of `module`, with a trailing backslash.
+// The folder of `module`, with a trailing backslash; empty when unknown.
 std::wstring ModuleFolder(HMODULE module);
 
 }  // namespace hushcall::host

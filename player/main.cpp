@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/module_file.h"
 #include "common/win32/utf.h"
 #include "player/command_line.h"
 #include "player/event_log.h"
@@ -35,9 +36,7 @@ std::vector<std::wstring> Arguments() {
 }
 
 std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH];
-  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, n);
+  std::wstring folder = hushcall::win32::ModuleFileName(nullptr);
   size_t slash = folder.find_last_of(L"\\/");
   return slash == std::wstring::npos ? L"." : folder.substr(0, slash);
 }

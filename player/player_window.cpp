@@ -104,10 +104,7 @@ LRESULT PlayerWindow::OnUser(WPARAM wparam, LPARAM lparam) {
 void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   const int id = LOWORD(wparam);
   if (id >= kCommandConfigFirst && id <= kCommandConfigLast) {
-    ++configDepth_;
     plugins_.Configure(static_cast<size_t>(id - kCommandConfigFirst));
-    --configDepth_;
-    if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
   if (id >= kCommandUninstallFirst && id <= kCommandUninstallLast) {
@@ -139,13 +136,9 @@ void PlayerWindow::OnTimer(UINT_PTR id) {
 
 void PlayerWindow::OnClose() {
   if (closed_) return;
-  // Quitting a plug-in from inside its own config would pull its dialog
-  // from under it: wait until the config returns.
-  if (configDepth_ > 0) {
-    closePending_ = true;
-    log_.Write("quit deferred until config returns");
-    return;
-  }
+  // As the real player does: at once, even when the close was dispatched by
+  // a plug-in's own message loop (its config, a box, a wait), whose frames
+  // are then still on the stack beneath this one.
   closed_ = true;
   log_.Write("quit");
   ::KillTimer(hwnd_, kExitTimer);

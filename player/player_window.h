@@ -46,8 +46,6 @@ class PlayerWindow {
   PlayerModel model_;
   PluginSet plugins_;
   HWND hwnd_ = nullptr;
-  int configDepth_ = 0;      // > 0 while a plug-in's config runs
-  bool closePending_ = false;  // a close that waits for the config to end
   bool closed_ = false;
 };
 

@@ -20,7 +20,10 @@ void PluginSet::LoadAll(const std::wstring& folder, HWND player) {
   }
   // The folder listing has no defined order; plug-in numbers must be stable.
   std::sort(names.begin(), names.end());
-  for (const auto& name : names) LoadOne(dir + name, win32::NarrowToUtf8(name), player);
+  for (const auto& name : names) {
+    if (quit_) return;  // closed while an earlier plug-in's init ran
+    LoadOne(dir + name, win32::NarrowToUtf8(name), player);
+  }
 }
 
 void PluginSet::LoadOne(const std::wstring& path, const std::string& fileName, HWND player) {
@@ -44,14 +47,22 @@ void PluginSet::LoadOne(const std::wstring& path, const std::string& fileName, H
   log_.Write("plugin " + fileName + " loaded version=" + std::to_string(plugin.record->version) +
              " description=\"" + (plugin.record->description ? plugin.record->description : "") +
              "\"");
-  int result = plugin.record->init ? plugin.record->init() : 1;
+  auto init = plugin.record->init;
+  // Listed before its init runs: a close that arrives inside the init (its
+  // boxes and waits pump messages) quits and unloads this one too.
+  plugins_.push_back(std::move(plugin));
+  int result = init ? init() : 1;
+  if (quit_) {
+    // Already quit and unloaded from inside the init: nothing of it is ours.
+    log_.Write("plugin " + fileName + " init -> " + std::to_string(result) + " after quit");
+    return;
+  }
   log_.Write("plugin " + fileName + " init -> " + std::to_string(result));
   if (result != 0) {
     // A plug-in that failed to start gets no quit; it is simply unloaded.
+    plugins_.pop_back();
     log_.Write("plugin " + fileName + " unloaded");
-    return;
   }
-  plugins_.push_back(std::move(plugin));
 }
 
 std::string PluginSet::Description(size_t index) const {
@@ -64,10 +75,11 @@ bool PluginSet::Configure(size_t index) {
     log_.Write("config " + std::to_string(index) + " no such plugin");
     return false;
   }
-  Loaded& plugin = plugins_[index];
-  log_.Write("plugin " + plugin.fileName + " config");
-  if (plugin.record->config) plugin.record->config();
-  log_.Write("plugin " + plugin.fileName + " config done");
+  // Copied: a close inside the config unloads the plug-in and empties the set.
+  const std::string fileName = plugins_[index].fileName;
+  log_.Write("plugin " + fileName + " config");
+  if (auto config = plugins_[index].record->config) config();
+  log_.Write("plugin " + fileName + (quit_ ? " config done after quit" : " config done"));
   return true;
 }
 
@@ -99,6 +111,7 @@ bool PluginSet::Uninstall(size_t index, HWND player) {
 }
 
 void PluginSet::QuitAll() {
+  quit_ = true;
   for (auto& plugin : plugins_) {
     log_.Write("plugin " + plugin.fileName + " quit");
     if (plugin.record->quit) plugin.record->quit();

@@ -34,7 +34,9 @@ class PluginSet {
   // winampUninstallPlugin, and on "remove now" its quit, the unload and the
   // deletion of its file. False for an unknown index or without the export.
   bool Uninstall(size_t index, HWND player);
-  // Calls every quit, in load order, then unloads the DLLs.
+  // Calls every quit, in load order, then unloads the DLLs: also those whose
+  // init or config is still running beneath the caller. Nothing is loaded
+  // or called after it.
   void QuitAll();
 
  private:
@@ -48,6 +50,7 @@ class PluginSet {
 
   EventLog& log_;
   std::vector<Loaded> plugins_;
+  bool quit_ = false;
 };
 
 }  // namespace hushcall::player

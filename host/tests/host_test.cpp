@@ -2,10 +2,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "common/win32/module_file.h"
 #include "host/host_session.h"
+#include "host/start_failure.h"
 #include "host/wrapper_object.h"
 
 namespace hushcall::host {
@@ -93,6 +96,9 @@ class FakePlugin final : public ITavWinAmpGenPlugin {
   long player_window = -1;
   ULONG refs = 1;
   Wrapper* held = nullptr;
+  // Runs inside Initialize or Configure, as the player's close does when a
+  // message loop of the plug-in dispatches it.
+  std::function<void()> nested;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITavWinAmpGenPlugin)) {
@@ -122,10 +128,13 @@ class FakePlugin final : public ITavWinAmpGenPlugin {
     ::SysFreeString(name);
     long hwnd = 0;
     if (SUCCEEDED(wrapper->GetPlayerWindow(&hwnd))) player_window = hwnd;
+    if (nested) nested();
     return initializeResult;
   }
   HRESULT STDMETHODCALLTYPE Configure() override {
     calls.push_back("Configure");
+    if (nested) nested();
+    calls.push_back("Configure returns");
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Quit() override {
@@ -161,7 +170,8 @@ TEST(HostSession, ConfigureAndQuitReachThePlugInInOrderAndQuitReleasesIt) {
   EXPECT_EQ(session.Configure(), S_OK);
   EXPECT_EQ(session.Configure(), S_OK);
   EXPECT_EQ(session.Quit(), S_OK);
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize", "Configure", "Configure", "Quit"}));
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize", "Configure", "Configure returns", "Configure",
+                                                  "Configure returns", "Quit"}));
   EXPECT_EQ(fake.refs, 1u);
   EXPECT_EQ(fake.held, nullptr);
   EXPECT_FALSE(session.started());
@@ -169,7 +179,45 @@ TEST(HostSession, ConfigureAndQuitReachThePlugInInOrderAndQuitReleasesIt) {
   // After quit there is nothing left to drive.
   EXPECT_EQ(session.Configure(), S_FALSE);
   EXPECT_EQ(session.Quit(), S_FALSE);
-  EXPECT_EQ(fake.calls.size(), 4u);
+  EXPECT_EQ(fake.calls.size(), 6u);
+}
+
+// The player's close dispatched by the plug-in's own wait: the quit must
+// reach the plug-in at once (its waits end) and must not be dropped, yet
+// nothing may be released while the plug-in's call is still running.
+TEST(HostSession, AQuitInsideInitializeQuitsAtOnceAndReleasesWhenTheStartReturns) {
+  FakePlugin fake;
+  HostSession session(Handing(fake));
+  ULONG refsAfterQuit = 0;
+  fake.nested = [&] {
+    EXPECT_EQ(session.Quit(), S_OK);
+    refsAfterQuit = fake.refs;
+    EXPECT_EQ(session.Quit(), S_FALSE);  // a second close asks nothing more
+    EXPECT_EQ(session.Configure(), S_FALSE);
+  };
+  EXPECT_EQ(session.Start(kPlayer), S_OK);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize", "Quit"}));
+  EXPECT_EQ(refsAfterQuit, 2u);
+  EXPECT_EQ(fake.refs, 1u);
+  EXPECT_TRUE(session.quit());
+  EXPECT_FALSE(session.started());
+  EXPECT_EQ(session.wrapper(), nullptr);
+}
+
+TEST(HostSession, AQuitInsideConfigureIsReleasedOnlyAfterConfigureReturns) {
+  FakePlugin fake;
+  HostSession session(Handing(fake));
+  ASSERT_EQ(session.Start(kPlayer), S_OK);
+  ULONG refsAfterQuit = 0;
+  fake.nested = [&] {
+    session.Quit();
+    refsAfterQuit = fake.refs;
+  };
+  EXPECT_EQ(session.Configure(), S_OK);
+  EXPECT_EQ(refsAfterQuit, 2u);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"Initialize", "Configure", "Quit", "Configure returns"}));
+  EXPECT_EQ(fake.refs, 1u);
+  EXPECT_FALSE(session.started());
 }
 
 TEST(HostSession, AFailedInitializeReleasesEverythingAndReportsItsStatus) {
@@ -210,9 +258,42 @@ TEST(PluginSource, AMissingLibraryGivesItsWin32Error) {
 
 TEST(PluginSource, ALibraryWithoutDllGetClassObjectIsRefusedAndUnloaded) {
   HostedPlugin out;
+  wchar_t system[MAX_PATH];
+  ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
   // kernel32 is a DLL without the export; it is never really unloaded.
-  EXPECT_EQ(CreatePluginFromLibrary(L"kernel32.dll", out), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(CreatePluginFromLibrary(std::wstring(system) + L"\\kernel32.dll", out),
+            HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
   EXPECT_FALSE(out.library);
+}
+
+// A folder that could not be found leaves the bare name: it must not be
+// looked up along the search order, where anyone may have planted one.
+TEST(PluginSource, ABareNameIsNeverSearchedFor) {
+  HostedPlugin out;
+  EXPECT_EQ(CreatePluginFromLibrary(L"kernel32.dll", out), HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(out.library);
+}
+
+TEST(PluginSource, AModulePathIsReadWholeWhateverItsLength) {
+  const std::wstring whole = win32::ModuleFileName(nullptr);
+  ASSERT_GT(whole.size(), 8u);
+  EXPECT_EQ(win32::ModuleFileName(nullptr, 4), whole);  // grown from a buffer far too small
+  EXPECT_EQ(ModuleFolder(nullptr), whole.substr(0, whole.find_last_of(L'\\') + 1));
+}
+
+TEST(StartFailure, TellsTheReasonReadably) {
+  struct Case { HRESULT hr; const wchar_t* text; };
+  const Case cases[] = {
+      {static_cast<HRESULT>(0x80020005), L"Hushcall could not start: a stored setting has the wrong type (type mismatch)."},
+      {static_cast<HRESULT>(0x8002000A), L"Hushcall could not start: a stored setting is out of range (overflow)."},
+      {static_cast<HRESULT>(0x8004DEAD), L"Hushcall could not start: error 0x8004DEAD."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(StartFailureText(c.hr), c.text);
+  // The system's own text, without its line break.
+  const std::wstring denied = StartFailureText(E_ACCESSDENIED);
+  EXPECT_EQ(denied.rfind(L"Hushcall could not start: ", 0), 0u);
+  EXPECT_GT(denied.size(), 30u);
+  EXPECT_EQ(denied.find_first_of(L"\r\n"), std::wstring::npos);
 }
 
 }  // namespace

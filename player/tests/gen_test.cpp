@@ -2,7 +2,8 @@
 // player. It writes what it sees to gen_test.log beside itself: whether
 // init got the player's window, the player's answers to the protocol
 // messages it sends, config (a message box a test must answer) and quit,
-// each line starting with its own file name.
+// each line starting with its own file name. A quit inside its config pins
+// the DLL, as the player unloads it while the box is still up.
 // Built a second time with GEN_TEST_FAIL_INIT, its init fails.
 #include <windows.h>
 
@@ -77,14 +78,26 @@ int __cdecl Init() {
 #endif
 }
 
+int configsRunning = 0;
+
 void __cdecl Config() {
   Log("config begin");
+  ++configsRunning;
   int pressed = ::MessageBoxA(record.hwndParent, "gen_test config", "gen_test", MB_OKCANCEL);
+  --configsRunning;
   Log("config end pressed=" + std::to_string(pressed));
 }
 
 void __cdecl Quit() {
-  Log(std::string("quit") + (::IsWindow(record.hwndParent) ? " player=alive" : " player=gone"));
+  // The player unloads us next, while the config's box may still be on the
+  // stack: a well-made plug-in then keeps its code loaded.
+  if (configsRunning) {
+    HMODULE self = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCSTR>(&record), &self);
+  }
+  Log(std::string("quit") + (::IsWindow(record.hwndParent) ? " player=alive" : " player=gone") +
+      (configsRunning ? " inside config" : ""));
 }
 
 }  // namespace

@@ -42,12 +42,17 @@ Status PluginConfigure(PluginEnvironment& env) {
 }
 
 Status PluginQuit(PluginEnvironment& env) {
-  return StatusOf([&]() -> Status {
-    // A failing write ends Quit here, with the dialog still loaded.
+  const Status saved = StatusOf([&]() -> Status {
     SaveSettings(env.settings, env.store);
+    return kOk;
+  });
+  // Unloaded even when the store refused a write: the player unloads us
+  // next, and the port, the timer and the windows must not outlive that.
+  const Status unloaded = StatusOf([&]() -> Status {
     env.frmOptions.Unload();
     return kOk;
   });
+  return Failed(saved) ? saved : unloaded;
 }
 
 }  // namespace hushcall

@@ -39,6 +39,8 @@ struct PluginEnvironment {
 // passed none (E_POINTER, nothing called).
 Status PluginInitialize(PluginEnvironment& env, HostWrapper* wrapper);
 Status PluginConfigure(PluginEnvironment& env);
+// Saves the settings, then unloads the dialog even when saving failed; the
+// saving's failure is the one returned.
 Status PluginQuit(PluginEnvironment& env);
 
 }  // namespace hushcall

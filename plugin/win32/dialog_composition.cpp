@@ -14,6 +14,31 @@
 namespace hushcall {
 namespace {
 
+// The loops that run events nested in our frames, each counted while it
+// runs, so that a quit from inside one keeps this library loaded.
+class CountedMessageBoxes final : public ringwatch::MessageBoxes {
+ public:
+  int Show(std::string_view text, std::string_view title, int code) override {
+    win32::FrameOnStack frame;
+    return boxes_.Show(text, title, code);
+  }
+
+ private:
+  ringwatch::Win32MessageBoxes boxes_;
+};
+
+class CountedEventPump final : public ringwatch::EventPump {
+ public:
+  void DoEvents() override {
+    win32::FrameOnStack frame;
+    pump_.DoEvents();
+  }
+  std::int64_t NowMs() override { return pump_.NowMs(); }
+
+ private:
+  ringwatch::Win32EventPump pump_;
+};
+
 // The dialog instance as the plug-in object sees it. While the dialog is
 // loaded its windows and the serial reader live in this library, so it then
 // holds the library in memory (DllCanUnloadNow answers S_FALSE).
@@ -42,6 +67,7 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
     // Held across the call too: the dialog may be loaded inside it and the
     // host may not unload us while our window procedures run.
     win32::ModuleRef during;
+    win32::FrameOnStack frame;
     struct Sync {
       ComposedDialog& self;
       ~Sync() {
@@ -57,9 +83,9 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
 
   Win32DialogView view_;
   ringwatch::Win32ComponentFactory components_;
-  ringwatch::Win32MessageBoxes messageBoxes_;
+  CountedMessageBoxes messageBoxes_;
   ringwatch::Win32PlayerWindow player_;
-  ringwatch::Win32EventPump pump_;
+  CountedEventPump pump_;
   FrmOptions frmOptions_;
   ringwatch::ModRing modRing_;
   std::optional<win32::ModuleRef> loadedRef_;

@@ -20,6 +20,23 @@ void AddModuleRef();
 void ReleaseModuleRef();
 LONG ModuleRefCount();
 
+// A frame of this library that a nested message loop may run beneath: the
+// dialog's load and modal showing, its message boxes, the modem wait. The
+// player unloads us right after quit, even when its close was dispatched by
+// such a loop; the loop then returns into our code.
+class FrameOnStack {
+ public:
+  FrameOnStack();
+  ~FrameOnStack();
+  FrameOnStack(const FrameOnStack&) = delete;
+  FrameOnStack& operator=(const FrameOnStack&) = delete;
+};
+bool FramesOnStack();
+// Keeps the library mapped until the process ends, whatever is freed later.
+// Done at quit only while a FrameOnStack lives: otherwise nothing of ours
+// runs after quit and the library may go.
+void PinModuleIfFramesOnStack();
+
 // Holds one module reference for as long as it lives.
 class ModuleRef {
  public:

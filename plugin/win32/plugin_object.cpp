@@ -4,6 +4,7 @@
 
 #include "plugin/core/plugin_logic.h"
 #include "plugin/win32/host_wrapper_adapter.h"
+#include "plugin/win32/module_lifetime.h"
 #include "plugin/win32/module_state.h"
 #include "plugin/win32/decimal_separator.h"
 
@@ -112,6 +113,9 @@ STDMETHODIMP PluginObject::Configure() {
 }
 
 STDMETHODIMP PluginObject::Quit() {
+  // The host and the player free us once this returns; a wait of ours that
+  // dispatched the player's close returns into our code after that.
+  PinModuleIfFramesOnStack();
   return StatusOf([&]() -> HRESULT { return PluginQuit(TheEnvironment()); });
 }
 

@@ -58,10 +58,5 @@ wait_player_count() { e2e_until "$3" player_at_least "$1" "$2"; }
 # modem_answer: the test plays the modem's "OK" by hand (--answer none).
 modem_answer() { e2e_modem_say 'send \r\nOK\r\n'; }
 
-# wait_player_exit SECONDS: the player has quit its plug-ins and exited.
-player_gone() { ! kill -0 "$HC_PLAYER_PID" 2>/dev/null; }
-wait_player_exit() {
-  e2e_until "$1" player_gone || return 1
-  wait "$HC_PLAYER_PID" 2>/dev/null
-  grep -q 'exit code=0' "$HC_WORK/player.log"
-}
+# wait_player_exit SECONDS: the player has quit its plug-ins and exited cleanly.
+wait_player_exit() { e2e_player_exits_cleanly "$1"; }

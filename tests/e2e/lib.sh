@@ -60,6 +60,13 @@ e2e_settings() {
   done
 }
 
+# e2e_unset KEY: removes one stored setting, so that a check can see the
+# quit write it back.
+e2e_unset() {
+  wine reg delete 'HKCU\Software\VB and VBA Program Settings\Hushcall\Common' /v "$1" /f \
+    </dev/null >/dev/null 2>&1
+}
+
 # e2e_setting KEY: prints the stored value (empty when absent).
 e2e_setting() {
   wine reg query 'HKCU\Software\VB and VBA Program Settings\Hushcall\Common' /v "$1" \
@@ -82,6 +89,17 @@ e2e_player() {
     --log "$(hc_winpath "$HC_WORK")\\player.log" "$@" </dev/null >"$HC_WORK/player.out" 2>&1 &
   HC_PLAYER_PID=$!
   HC_PIDS+=($HC_PLAYER_PID)
+}
+
+# e2e_player_exits_cleanly SECONDS: the player's process ends within SECONDS
+# with code 0 (a page fault ends it with 5), having logged "exit code=0",
+# and Wine printed no fault on its output.
+e2e_player_gone() { ! kill -0 "$HC_PLAYER_PID" 2>/dev/null; }
+e2e_player_exits_cleanly() {
+  e2e_until "$1" e2e_player_gone || return 1
+  wait "$HC_PLAYER_PID" 2>/dev/null || return 1
+  grep -Eq '^[0-9]+ exit code=0$' "$HC_WORK/player.log" &&
+    ! grep -Eiq 'fault|unhandled' "$HC_WORK/player.out"
 }
 
 hushctl() { wine "$HC_HUSHCTL_EXE" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }

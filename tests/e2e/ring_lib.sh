@@ -25,12 +25,10 @@ ring_started() {
 }
 
 # ring_quit: closes the player as the user would and waits for it to exit.
-# Succeeds when it exited cleanly, with code 0.
+# Succeeds when it exited cleanly, with code 0 and no fault.
 ring_quit() {
   hushctl player-close >/dev/null
-  e2e_wait_for "$HC_WORK/player.log" '^[0-9]+ exit code=' 20
-  wait "$HC_PLAYER_PID" 2>/dev/null
-  grep -Eq '^[0-9]+ exit code=0$' "$HC_WORK/player.log"
+  e2e_player_exits_cleanly 20
 }
 
 # The player's log lines of this session, without time stamps.

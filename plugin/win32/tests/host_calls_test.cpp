@@ -230,5 +230,21 @@ TEST_F(HostCalls, ConfigureShowsTheDialogAndReturnsWhenItIsClosed) {
   EXPECT_EQ(FindWindowW(L"#32770", kOptionsDialogCaption), nullptr);
 }
 
+// The player unloads us after quit whether or not the settings could be
+// written: the dialog and with it the port and timer must be gone.
+TEST_F(HostCalls, QuitIntoAnUnwritableStoreStillUnloadsTheDialog) {
+  // A volatile product key refuses the lasting section under it.
+  unique_hkey product;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Hushcall", 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, product.put(), nullptr),
+            ERROR_SUCCESS);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, CancelOptionsDialog);
+  ASSERT_NE(timer, 0u);
+  ASSERT_EQ(plugin->Configure(), S_OK);
+  ASSERT_NE(FindWindowW(L"#32770", kOptionsDialogCaption), nullptr);
+  EXPECT_EQ(plugin->Quit(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_EQ(FindWindowW(L"#32770", kOptionsDialogCaption), nullptr);
+}
+
 }  // namespace
 }  // namespace hushcall::win32::test
