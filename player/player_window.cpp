@@ -108,12 +108,10 @@ void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     return;
   }
   if (id >= kCommandUninstallFirst && id <= kCommandUninstallLast) {
-    ++configDepth_;  // its question box runs the loop: a close waits for it too
     plugins_.Uninstall(static_cast<size_t>(id - kCommandUninstallFirst), hwnd_);
-    --configDepth_;
+    if (closed_) return;  // closed from inside the plug-in's question box
     BuildMenu();
     Refresh();
-    if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
   if (id == kCommandQuit) {

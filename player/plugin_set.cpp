@@ -88,23 +88,26 @@ bool PluginSet::Uninstall(size_t index, HWND player) {
     log_.Write("uninstall " + std::to_string(index) + " no such plugin");
     return false;
   }
-  Loaded& plugin = plugins_[index];
   auto uninstall = reinterpret_cast<UninstallPluginFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(plugin.module.get(), host::kUninstallPluginExport)));
+      ::GetProcAddress(plugins_[index].module.get(), host::kUninstallPluginExport)));
+  // Copied: a close inside the plug-in's question box unloads it and empties
+  // the set.
+  const std::string fileName = plugins_[index].fileName;
   if (!uninstall) {
-    log_.Write("plugin " + plugin.fileName + " cannot be uninstalled");
+    log_.Write("plugin " + fileName + " cannot be uninstalled");
     return false;
   }
-  log_.Write("plugin " + plugin.fileName + " uninstall");
-  const int result = uninstall(plugin.module.get(), player, 0);
-  log_.Write("plugin " + plugin.fileName + " uninstall -> " + std::to_string(result));
-  if (result != host::kUninstallNow) return true;  // the player would finish at its next start
-  log_.Write("plugin " + plugin.fileName + " quit");
+  log_.Write("plugin " + fileName + " uninstall");
+  const int result = uninstall(plugins_[index].module.get(), player, 0);
+  log_.Write("plugin " + fileName + " uninstall -> " + std::to_string(result) + (quit_ ? " after quit" : ""));
+  if (quit_ || result != host::kUninstallNow) return true;  // else the player finishes at its next start
+  Loaded& plugin = plugins_[index];
+  log_.Write("plugin " + fileName + " quit");
   if (plugin.record->quit) plugin.record->quit();
-  log_.Write("plugin " + plugin.fileName + " quit done");
+  log_.Write("plugin " + fileName + " quit done");
   plugin.module.reset();
   const BOOL deleted = ::DeleteFileW(plugin.path.c_str());
-  log_.Write("plugin " + plugin.fileName + " unloaded, file " +
+  log_.Write("plugin " + fileName + " unloaded, file " +
              (deleted ? std::string("deleted") : "not deleted error=" + std::to_string(::GetLastError())));
   plugins_.erase(plugins_.begin() + static_cast<std::ptrdiff_t>(index));
   return true;
