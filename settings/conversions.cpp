@@ -1,8 +1,8 @@
 // Text-to-number conversions of the settings and the dialog.
 #include "settings/conversions.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -88,23 +88,22 @@ double LeadingNumber(std::string_view text) {
     ++pos;
   }
 
-  // The mantissa, rebuilt without its sign; `scale` is the power of ten of
-  // its first significant digit, used to tell overflow from underflow.
+  // The mantissa's digits without its sign and without the point, whose
+  // place moves into the exponent: text without a decimal point reads the
+  // same in every C locale.
   std::string number;
   bool seenPoint = false;
   bool seenDigit = false;
   bool seenSignificant = false;
-  std::int64_t scale = 0;
+  std::int64_t fractionDigits = 0;
   for (; pos < end; ++pos) {
     const char c = compact[pos];
     if (IsDigit(c)) {
-      number.push_back(c);
       seenDigit = true;
       if (c != '0') seenSignificant = true;
-      if (seenSignificant && !seenPoint) ++scale;
-      if (!seenSignificant && seenPoint) --scale;
+      if (seenPoint) ++fractionDigits;
+      if (seenSignificant) number.push_back(c);
     } else if (c == '.' && !seenPoint) {
-      number.push_back(c);
       seenPoint = true;
     } else {
       break;
@@ -132,16 +131,13 @@ double LeadingNumber(std::string_view text) {
   if (!seenSignificant) return negative ? -0.0 : 0.0;
 
   number.push_back('e');
-  number += std::to_string(exponent);
+  number += std::to_string(exponent - fractionDigits);
 
-  double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
-                                         std::chars_format::scientific);
-  if (ec == std::errc::result_out_of_range) {
-    value = scale + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  } else if (ec != std::errc{}) {
-    return 0.0;
-  }
+  // strtod rounds to the nearest double (glibc's, and MinGW's own C99 one,
+  // which <cstdlib> names strtod there), past the range to infinity and
+  // below it to zero. It keeps the DLLs free of std::from_chars, whose
+  // library object brings some 40 KB.
+  const double value = std::strtod(number.c_str(), nullptr);
   return negative ? -value : value;
 }
 

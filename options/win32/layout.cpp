@@ -1,7 +1,8 @@
 #include "options/win32/layout.h"
 
 #include <array>
-#include <stdexcept>
+
+#include "common/status.h"
 
 namespace hushcall {
 namespace {
@@ -45,7 +46,7 @@ const ControlLayout& LayoutOf(ControlId id) {
   for (const auto& c : kLayout) {
     if (c.id == id) return c;
   }
-  throw std::out_of_range("unknown control");
+  Fail(kInvalidArg);  // no control of the table: a caller's mistake
 }
 
 int TwipsToPixels(int twips, int dpi) {

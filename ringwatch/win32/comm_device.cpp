@@ -45,7 +45,12 @@ void Configure(HANDLE device) {
 
 }  // namespace
 
-std::wstring CommDevicePath(int port) { return L"\\\\.\\COM" + std::to_wstring(port); }
+// std::to_string formats the digits itself; std::to_wstring would bring the
+// C runtime's wide printf (some 20 KB) into the DLL.
+std::wstring CommDevicePath(int port) {
+  const std::string digits = std::to_string(port);
+  return L"\\\\.\\COM" + std::wstring(digits.begin(), digits.end());
+}
 
 win32::unique_hfile OpenCommDevice(int port) {
   win32::unique_hfile device(::CreateFileW(CommDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
