@@ -27,12 +27,15 @@ constexpr std::array<ControlLayout, kControlCount> kLayout{{
     {sliVolume, K::slider, fraVolume, L"", nullptr, {120, 600, 3495, 255}, false, 0},
     {Label1, K::label, fraVolume, L"Volume to Change to:", nullptr, {240, 360, 1815, 255}, false, 0},
     {txtVolume, K::textBox, fraVolume, L"0", L"Volume to change to", {240, 960, 615, 285}, false, 0},
+    // Three captions are wider than their original boxes in Tahoma 8 pt as
+    // Wine draws it (caption_fit_test): those boxes grow to the right, into
+    // free space, and no control moves.
     {chkPercent, K::checkBox, fraVolume, L"Pe&rcent of current volume",
-     L"Change volume to percentage of the current volume", {1200, 960, 2175, 255}, false, 0},
-    {Label2, K::label, fraOptions, L"Modem COM Port:", nullptr, {240, 2040, 1335, 255}, true, 0},
+     L"Change volume to percentage of the current volume", {1200, 960, 2295, 255}, false, 0},
+    {Label2, K::label, fraOptions, L"Modem COM Port:", nullptr, {240, 2040, 1395, 255}, true, 0},
     {txtCOMPort, K::textBox, fraOptions, L"1", L"COM port your modem is on", {1680, 2040, 375, 285}, true, 0},
     {chkMsg, K::checkBox, fraOptions, L"&Popup message on ring", L"Displays a message when the phone rings",
-     {2400, 2040, 2055, 255}, true, 0},
+     {2400, 2040, 2175, 255}, true, 0},
     {chkEnabled, K::checkBox, std::nullopt, L"&Enabled", L"Check to enable Hushcall", {120, 2760, 975, 255},
      true, 1},
     {cmdAbout, K::commandButton, std::nullopt, L"A&bout", nullptr, {4800, 2760, 1095, 375}, true, 0},
