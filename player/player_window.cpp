@@ -108,12 +108,11 @@ void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     return;
   }
   if (id >= kCommandUninstallFirst && id <= kCommandUninstallLast) {
-    ++configDepth_;  // its question box runs the loop: a close waits for it too
+    // Its question box runs the loop: a close inside it quits at once.
     plugins_.Uninstall(static_cast<size_t>(id - kCommandUninstallFirst), hwnd_);
-    --configDepth_;
+    if (closed_) return;
     BuildMenu();
     Refresh();
-    if (configDepth_ == 0 && closePending_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
   if (id == kCommandQuit) {
