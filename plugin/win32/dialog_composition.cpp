@@ -59,6 +59,7 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
   void Hide() override { frmOptions_.Hide(); }
   ringwatch::SerialPort* Port() override { return frmOptions_.Port(); }
   ringwatch::Timer* RingTimer() override { return frmOptions_.RingTimer(); }
+  ringwatch::Timer* RetryTimer() override { return frmOptions_.RetryTimer(); }
   std::uint64_t LoadGeneration() const override { return frmOptions_.LoadGeneration(); }
 
  private:
