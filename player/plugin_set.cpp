@@ -100,7 +100,9 @@ bool PluginSet::Uninstall(size_t index, HWND player) {
   log_.Write("plugin " + fileName + " uninstall");
   const int result = uninstall(plugins_[index].module.get(), player, 0);
   log_.Write("plugin " + fileName + " uninstall -> " + std::to_string(result) + (quit_ ? " after quit" : ""));
-  if (quit_ || result != host::kUninstallNow) return true;  // else the player finishes at its next start
+  // Closed meanwhile, nothing is left to remove; "later" would be finished
+  // at the player's next start.
+  if (quit_ || result != host::kUninstallNow) return true;
   Loaded& plugin = plugins_[index];
   log_.Write("plugin " + fileName + " quit");
   if (plugin.record->quit) plugin.record->quit();

@@ -45,6 +45,8 @@ void FrmOptions::Load() {
     msComm1_->SetOnComm([form = this] { form->OnCommEvent(); });
     tmrRING_ = components_.CreateTimer(ringwatch::kRingTimerIntervalMs);
     tmrRING_->SetOnTimer([form = this] { form->OnTimerEvent(); });
+    tmrRetry_ = components_.CreateTimer(ringwatch::kLineRetryIntervalMs);
+    tmrRetry_->SetOnTimer([form = this] { form->OnRetryEvent(); });
   } catch (...) {
     loaded_ = false;
     DestroyComponents();
@@ -65,7 +67,8 @@ void FrmOptions::Unload() {
 }
 
 void FrmOptions::DestroyComponents() {
-  // The timer first, so that no expiry runs against a port being closed.
+  // The timers first, so that no expiry runs against a port being closed.
+  tmrRetry_.reset();
   tmrRING_.reset();
   msComm1_.reset();
 }
@@ -294,6 +297,10 @@ void FrmOptions::tmrRING_Timer() {
   if (ringWatch_) ringWatch_->tmrRING_Timer();
 }
 
+void FrmOptions::tmrRetry_Timer() {
+  if (ringWatch_) ringWatch_->tmrRetry_Timer();
+}
+
 void FrmOptions::OnCommEvent() noexcept {
   try {
     MSComm1_OnComm();
@@ -305,6 +312,14 @@ void FrmOptions::OnCommEvent() noexcept {
 void FrmOptions::OnTimerEvent() noexcept {
   try {
     tmrRING_Timer();
+  } catch (...) {
+    // A failure ends the event.
+  }
+}
+
+void FrmOptions::OnRetryEvent() noexcept {
+  try {
+    tmrRetry_Timer();
   } catch (...) {
     // A failure ends the event.
   }

@@ -1,6 +1,7 @@
 // frmOptions: the options dialog's single instance. It holds the controls'
 // state (DialogControls), runs every handler, owns the ring watch's serial
-// port and ring timer while loaded, and drives a passive DialogView.
+// port, ring timer and retry timer while loaded, and drives a passive
+// DialogView.
 //
 // Three places wait with the message loop running (InitModem, a message box,
 // the modal showing), so any handler may find the dialog unloaded, or
@@ -33,8 +34,8 @@ class FrmOptions final : public ringwatch::OptionsDialog {
   FrmOptions(const FrmOptions&) = delete;
   FrmOptions& operator=(const FrmOptions&) = delete;
 
-  // The module that InitModem, MSComm1_OnComm and tmrRING_Timer go to; may
-  // be null (those calls are then skipped).
+  // The module that InitModem, MSComm1_OnComm, tmrRING_Timer and
+  // tmrRetry_Timer go to; may be null (those calls are then skipped).
   void SetRingWatch(ringwatch::RingWatch* ringWatch) { ringWatch_ = ringWatch; }
 
   // OptionsDialog.
@@ -46,6 +47,7 @@ class FrmOptions final : public ringwatch::OptionsDialog {
   void Hide() override;
   ringwatch::SerialPort* Port() override { return msComm1_.get(); }
   ringwatch::Timer* RingTimer() override { return tmrRING_.get(); }
+  ringwatch::Timer* RetryTimer() override { return tmrRetry_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
   // What the user reports through the view.
@@ -73,6 +75,7 @@ class FrmOptions final : public ringwatch::OptionsDialog {
   void cmdAbout_Click();
   void MSComm1_OnComm();
   void tmrRING_Timer();
+  void tmrRetry_Timer();
 
  private:
   // Turns the view's reports into control changes and handlers. The view's
@@ -112,6 +115,7 @@ class FrmOptions final : public ringwatch::OptionsDialog {
   // The components' events; a failure in them ends there.
   void OnCommEvent() noexcept;
   void OnTimerEvent() noexcept;
+  void OnRetryEvent() noexcept;
 
   Settings& settings_;
   DialogView& view_;
@@ -123,6 +127,7 @@ class FrmOptions final : public ringwatch::OptionsDialog {
   DialogControls controls_;
   std::unique_ptr<ringwatch::SerialPort> msComm1_;
   std::unique_ptr<ringwatch::Timer> tmrRING_;
+  std::unique_ptr<ringwatch::Timer> tmrRetry_;
   bool loaded_ = false;
   bool visible_ = false;
   std::uint64_t generation_ = 0;

@@ -38,6 +38,11 @@ class Win32DialogView final : public DialogView {
   void FocusAndSelectAll(ControlId id) override;
 
   HWND Window() const { return dialog_.get(); }
+  // The owner of a message box shown now: the dialog while it is on screen
+  // (the box stands above it, and it takes no input until answered), else
+  // none, so that the box neither hides with a minimised player nor locks
+  // the player's window.
+  HWND BoxOwner() const { return Visible() ? dialog_.get() : nullptr; }
   HWND Control(ControlId id) const;
   // The hidden window that owns the dialog, so that it has no taskbar button.
   HWND Owner() const { return owner_.get(); }

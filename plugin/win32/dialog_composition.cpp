@@ -1,7 +1,9 @@
 // Puts the options dialog and the ring watch together for the loaded
 // library: the model over its Win32 window, the serial port control and ring
 // timer it carries, and the ring-watch module that both drive.
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "options/core/frm_options.h"
 #include "options/win32/win32_dialog_view.h"
@@ -18,6 +20,7 @@ namespace {
 // runs, so that a quit from inside one keeps this library loaded.
 class CountedMessageBoxes final : public ringwatch::MessageBoxes {
  public:
+  explicit CountedMessageBoxes(std::function<HWND()> owner) : boxes_(std::move(owner)) {}
   int Show(std::string_view text, std::string_view title, int code) override {
     win32::FrameOnStack frame;
     return boxes_.Show(text, title, code);
@@ -46,6 +49,10 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
  public:
   ComposedDialog()
       : view_(win32::ModuleInstance()),
+        // Owned by the dialog while it is on screen, else by nothing: a box
+        // owned by the player would lock its window (no pause or stop while
+        // the box waits) and hide with it when it is minimised.
+        messageBoxes_([this] { return view_.BoxOwner(); }),
         frmOptions_(TheSettings(), view_, components_, messageBoxes_),
         modRing_(TheSettings(), ThePlayerWnd(), frmOptions_, messageBoxes_, player_, pump_) {
     frmOptions_.SetRingWatch(&modRing_);
@@ -59,6 +66,7 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
   void Hide() override { frmOptions_.Hide(); }
   ringwatch::SerialPort* Port() override { return frmOptions_.Port(); }
   ringwatch::Timer* RingTimer() override { return frmOptions_.RingTimer(); }
+  ringwatch::Timer* RetryTimer() override { return frmOptions_.RetryTimer(); }
   std::uint64_t LoadGeneration() const override { return frmOptions_.LoadGeneration(); }
 
  private:

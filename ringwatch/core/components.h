@@ -1,4 +1,4 @@
-// Makes the two components that sit on the options dialog. Destroying a
+// Makes the components that sit on the options dialog. Destroying a
 // component must be safe at any time, also from inside its own event.
 #pragma once
 
@@ -14,7 +14,7 @@ class ComponentFactory {
   virtual ~ComponentFactory() = default;
   // 9600 baud, 8 data bits, receive buffer 1024, transmit buffer 512; closed.
   virtual std::unique_ptr<SerialPort> CreateSerialPort() = 0;
-  // Stopped, with the given interval.
+  // A timer (tmrRING, tmrRetry), stopped, with the given interval.
   virtual std::unique_ptr<Timer> CreateTimer(int intervalMs) = 0;
 };
 

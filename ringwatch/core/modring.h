@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ringwatch/core/event_pump.h"
 #include "ringwatch/core/message_boxes.h"
@@ -14,6 +15,7 @@
 namespace hushcall::ringwatch {
 
 class OptionsDialog;
+class SerialPort;
 
 // InitModem's wait for the modem's "OK": its limit, and the longest it
 // sleeps between two looks at the port.
@@ -37,20 +39,50 @@ class ModRing final : public RingWatch {
   void React();
 
   // Drains the port on every event and calls OnRing for a report found while
-  // Enabled is set. Reaches MSComm1 through the dialog.
+  // Enabled is set. A read that fails means the line is lost (LineLost).
+  // Reaches MSComm1 through the dialog.
   void MSComm1_OnComm() override;
   // Stops the ring timer: the call is over.
   void tmrRING_Timer() override;
+  // The line went away: closes the port, starts tmrRetry and tells the user
+  // once. Nothing more while disabled.
+  void LineLost();
+  // One quiet try at the lost line: reopen, reset the modem, and watch again
+  // once it answers; otherwise close and wait for the next tick.
+  void tmrRetry_Timer() override;
 
  private:
+  enum class Attempt { kAnswered, kFailed, kSuperseded };
+  // One activation of the modem reset, as InitModem or a retry tick started
+  // it. Events run nested in its waits; after each, it must still own the
+  // port: no newer activation, the same dialog load, and for a quiet retry
+  // the watch still enabled.
+  struct Activation {
+    std::uint64_t number;
+    std::uint64_t generation;
+    bool quiet;
+  };
+  Activation BeginActivation(bool quiet);
+  bool Superseded(const Activation& activation) const;
+  // Sets the port and opens it, sends the reset and waits up to 5 s for the
+  // reply (appended to `reply`), then raises receive events at 5
+  // characters. Receive events go off first when `eventsOffFirst`.
+  Attempt ResetModem(const Activation& activation, std::string& reply, bool eventsOffFirst);
+  // The port, reached afresh: a nested event may have replaced it.
+  SerialPort& Port();
+  // A running retry ends: InitModem now owns the port.
+  void StopRetrying();
+
   Settings& settings_;
   const std::int32_t& playerWnd_;
   OptionsDialog& frmOptions_;
   MessageBoxes& messageBoxes_;
   PlayerWindow& player_;
   EventPump& pump_;
-  std::uint64_t activations_ = 0;  // InitModem calls so far; the newest owns the port
+  std::uint64_t activations_ = 0;  // modem resets begun; the newest owns the port
   RingScanner scanner_;            // restarted whenever the modem has answered
+  bool popupShown_ = false;        // "The phone is ringing!" is up
+  bool lostNoticeShown_ = false;   // the lost-line notice is up
 };
 
 }  // namespace hushcall::ringwatch

@@ -14,9 +14,9 @@ class OptionsDialog {
   virtual ~OptionsDialog() = default;
 
   virtual bool Loaded() const = 0;
-  // Creates the window, its controls, MSComm1 and tmrRING in their initial
-  // states, then runs Form_Load (centring, then InitModem). No effect when
-  // already loaded.
+  // Creates the window, its controls, MSComm1, tmrRING and tmrRetry in their
+  // initial states, then runs Form_Load (centring, then InitModem). No
+  // effect when already loaded.
   virtual void Load() = 0;
   // Loads first when needed, shows the dialog modally (Form_Activate) and
   // returns once it has been hidden or unloaded.
@@ -32,6 +32,8 @@ class OptionsDialog {
   // otherwise.
   virtual SerialPort* Port() = 0;
   virtual Timer* RingTimer() = 0;
+  // Ticks every 2 s while a lost line is being tried again.
+  virtual Timer* RetryTimer() = 0;
   // Changes on every load and unload, so that a wait that yielded can tell
   // whether the components it started with still exist.
   virtual std::uint64_t LoadGeneration() const = 0;

@@ -34,7 +34,16 @@ void ModRing::React() {
   } else {
     player_.Send(hwnd, kWmCommand, action, 0);
   }
-  if (settings_.Popup) messageBoxes_.Show(kRingingText, kProductName, kMbExclamationOk);
+  // One popup at a time: an unattended player would otherwise stack a box
+  // inside a box for every call. The player has heard of this call anyway.
+  if (settings_.Popup && !popupShown_) {
+    popupShown_ = true;
+    const struct Shown {
+      bool& flag;
+      ~Shown() { flag = false; }
+    } shown{popupShown_};
+    messageBoxes_.Show(kRingingText, kProductName, kMbExclamationOk);
+  }
 }
 
 }  // namespace hushcall::ringwatch

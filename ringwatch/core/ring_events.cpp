@@ -1,6 +1,7 @@
 // The receive event, the call timer and the start of a call.
 #include <string>
 
+#include "common/status.h"
 #include "ringwatch/core/options_dialog.h"
 #include "ringwatch/core/modring.h"
 #include "ringwatch/core/serial_port.h"
@@ -23,7 +24,15 @@ void ModRing::MSComm1_OnComm() {
   if (port == nullptr || frmOptions_.RingTimer() == nullptr) return;
   const bool enabled = settings_.Enabled;
   // Read on every event, enabled or not, so the receive buffer never fills.
-  const std::string text = port->Input();
+  std::string text;
+  try {
+    text = port->Input();
+  } catch (const Failure&) {
+    // The control raises the event once when the open port fails (device
+    // removed, access denied, line hung up); the read then tells why.
+    LineLost();
+    return;
+  }
   const bool found = scanner_.Scan(text);
   if (found && enabled) OnRing();
 }

@@ -1,4 +1,5 @@
-// The ring timer tmrRING: a fixed interval, started and stopped by Enabled.
+// The dialog's timers (tmrRING, tmrRetry): a fixed interval, started and
+// stopped by Enabled.
 #pragma once
 
 #include <functional>
@@ -6,6 +7,8 @@
 namespace hushcall::ringwatch {
 
 inline constexpr int kRingTimerIntervalMs = 10000;
+// How often a lost line is tried again.
+inline constexpr int kLineRetryIntervalMs = 2000;
 
 class Timer {
  public:

@@ -5,7 +5,8 @@
 namespace hushcall::ringwatch {
 
 int Win32MessageBoxes::Show(std::string_view text, std::string_view title, int code) {
-  return ::MessageBoxW(nullptr, win32::WidenUtf8(text).c_str(), win32::WidenUtf8(title).c_str(),
+  HWND owner = owner_ ? owner_() : nullptr;
+  return ::MessageBoxW(owner, win32::WidenUtf8(text).c_str(), win32::WidenUtf8(title).c_str(),
                        static_cast<UINT>(code));
 }
 

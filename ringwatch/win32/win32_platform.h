@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ringwatch/core/event_pump.h"
 #include "ringwatch/core/message_boxes.h"
@@ -13,13 +15,19 @@
 
 namespace hushcall::ringwatch {
 
-// MessageBoxW without an owner window. Its own modal loop keeps dispatching
-// the thread's posted messages, so serial and timer events go on arriving.
+// MessageBoxW, owned by the window `owner` names when the box opens (none
+// when it gives null or is empty); the owner is disabled while the box is
+// up. Its own modal loop keeps dispatching the thread's posted messages, so
+// serial and timer events go on arriving.
 class Win32MessageBoxes final : public MessageBoxes {
  public:
+  explicit Win32MessageBoxes(std::function<HWND()> owner = {}) : owner_(std::move(owner)) {}
   // The code (19, 48, 64) goes to the system unchanged; returns the pressed
   // button (0 if the box could not be shown).
   int Show(std::string_view text, std::string_view title, int code) override;
+
+ private:
+  std::function<HWND()> owner_;
 };
 
 class Win32PlayerWindow final : public PlayerWindow {

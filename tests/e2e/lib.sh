@@ -24,6 +24,8 @@ HC_TITLE="Hushcall"
 HC_OPTIONS_TITLE="Hushcall Options"
 HC_RINGING_TEXT="The phone is ringing!"
 HC_MODEM_FAILURE_TEXT="Unable to find modem on specified COM Port, modem is being used, or modem is slow responding to initialization. Press Yes to retry, No to change COM port, or Cancel to disable Hushcall."
+# The lost-line notice, for COM5, the port every test watches.
+HC_LINE_LOST_TEXT="Hushcall lost the modem on COM5. It will watch again when the modem is back."
 ID_FRA_OPTIONS=1001 ID_OPT_VOLUME=1002 ID_OPT_PAUSE=1003 ID_OPT_STOP=1004
 ID_FRA_VOLUME=1005 ID_LABEL1=1006 ID_SLI_VOLUME=1007 ID_TXT_VOLUME=1008
 ID_CHK_PERCENT=1009 ID_LABEL2=1010 ID_TXT_COMPORT=1011 ID_CHK_MSG=1012

@@ -1,6 +1,7 @@
-// A component factory that makes the fake port and timer, logs their making
-// ("CreateSerialPort", "CreateTimer(10000)") and their end ("~SerialPort",
-// "~Timer"), and keeps a pointer to the live ones.
+// A component factory that makes the fake port and timers, logs their making
+// ("CreateSerialPort", "CreateTimer(10000)", "CreateTimer(2000)") and their
+// end ("~SerialPort", "~Timer", "~Retry"), and keeps a pointer to the live
+// ones. A timer of the retry interval is the retry timer.
 #pragma once
 
 #include <memory>
@@ -22,6 +23,7 @@ class FakeComponents final : public ringwatch::ComponentFactory {
   FakeClock clock;
   FakeSerialPort* port = nullptr;  // null once destroyed
   FakeTimer* timer = nullptr;      // null once destroyed
+  FakeTimer* retryTimer = nullptr;  // null once destroyed
   bool failTimer = false;          // CreateTimer runs out of memory
 
   std::unique_ptr<ringwatch::SerialPort> CreateSerialPort() override {
@@ -37,12 +39,14 @@ class FakeComponents final : public ringwatch::ComponentFactory {
   std::unique_ptr<ringwatch::Timer> CreateTimer(int intervalMs) override {
     if (failTimer) throw Failure(kOutOfMemory);
     log_.push_back("CreateTimer(" + std::to_string(intervalMs) + ")");
-    auto made = std::make_unique<FakeTimer>(log_, clock, intervalMs);
-    made->onDestroyed = [this] {
-      log_.push_back("~Timer");
-      timer = nullptr;
+    const bool retry = intervalMs == ringwatch::kLineRetryIntervalMs;
+    FakeTimer*& live = retry ? retryTimer : timer;
+    auto made = std::make_unique<FakeTimer>(log_, clock, intervalMs, retry ? "Retry" : "Timer");
+    made->onDestroyed = [this, retry, &live] {
+      log_.push_back(retry ? "~Retry" : "~Timer");
+      live = nullptr;
     };
-    timer = made.get();
+    live = made.get();
     return made;
   }
 

@@ -1,4 +1,4 @@
-// The options dialog as the ring watch and the plug-in see it: its two
+// The options dialog as the ring watch and the plug-in see it: its
 // components, made on load and destroyed on unload. Every call is logged
 // ("Load", "ShowModal", "Unload", "Visible?", "Hide"), even one that finds
 // nothing to do.
@@ -29,6 +29,7 @@ class FakeOptionsDialog final : public ringwatch::OptionsDialog {
 
   FakeSerialPort* port() { return port_.get(); }
   FakeTimer* timer() { return timer_.get(); }
+  FakeTimer* retryTimer() { return retry_.get(); }
 
   bool Loaded() const override { return port_ != nullptr; }
   void Load() override {
@@ -48,6 +49,7 @@ class FakeOptionsDialog final : public ringwatch::OptionsDialog {
     if (!Loaded()) return;
     port_.reset();
     timer_.reset();
+    retry_.reset();
     visible_ = false;
     ++generation_;
   }
@@ -61,6 +63,7 @@ class FakeOptionsDialog final : public ringwatch::OptionsDialog {
   }
   ringwatch::SerialPort* Port() override { return port_.get(); }
   ringwatch::Timer* RingTimer() override { return timer_.get(); }
+  ringwatch::Timer* RetryTimer() override { return retry_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
   void SetVisible(bool visible) { visible_ = visible; }
@@ -70,6 +73,7 @@ class FakeOptionsDialog final : public ringwatch::OptionsDialog {
     if (Loaded()) return;
     port_ = std::make_unique<FakeSerialPort>(log_, clock_);
     timer_ = std::make_unique<FakeTimer>(log_, clock_);
+    retry_ = std::make_unique<FakeTimer>(log_, clock_, ringwatch::kLineRetryIntervalMs, "Retry");
     ++generation_;
     if (onLoad) onLoad();
   }
@@ -78,6 +82,7 @@ class FakeOptionsDialog final : public ringwatch::OptionsDialog {
   FakeClock& clock_;
   std::unique_ptr<FakeSerialPort> port_;
   std::unique_ptr<FakeTimer> timer_;
+  std::unique_ptr<FakeTimer> retry_;
   bool visible_ = false;
   std::uint64_t generation_ = 0;
 };

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "ringwatch/core/timer.h"
 #include "tests/support/call_log.h"
@@ -10,11 +12,13 @@
 
 namespace hushcall::testing {
 
-// Logs "Timer=true", "Timer=false" and, for each expiry, "Timer expired".
+// Logs "Timer=true", "Timer=false" and, for each expiry, "Timer expired";
+// the retry timer says "Retry" instead of "Timer".
 class FakeTimer final : public ringwatch::Timer {
  public:
-  FakeTimer(CallLog& log, FakeClock& clock, int intervalMs = ringwatch::kRingTimerIntervalMs)
-      : log_(log), clock_(clock), intervalMs_(intervalMs) {}
+  FakeTimer(CallLog& log, FakeClock& clock, int intervalMs = ringwatch::kRingTimerIntervalMs,
+            std::string name = "Timer")
+      : log_(log), clock_(clock), intervalMs_(intervalMs), name_(std::move(name)) {}
   ~FakeTimer() override {
     if (onDestroyed) onDestroyed();
   }
@@ -24,22 +28,24 @@ class FakeTimer final : public ringwatch::Timer {
 
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override {
-    log_.push_back(enabled ? "Timer=true" : "Timer=false");
+    log_.push_back(name_ + (enabled ? "=true" : "=false"));
     if (enabled) startedMs_ = clock_.nowMs;  // (re)starting begins the count anew
     enabled_ = enabled;
   }
   void SetOnTimer(std::function<void()> handler) override { onTimer_ = std::move(handler); }
 
   // Moves the clock on by `ms`, raising the expiry event at each due time.
+  // Runs no expiry that falls due only after a handler's own wait.
   void Advance(std::int64_t ms) {
     const std::int64_t end = clock_.nowMs + ms;
     while (enabled_ && startedMs_ + intervalMs_ <= end) {
       clock_.nowMs = startedMs_ + intervalMs_;
       startedMs_ = clock_.nowMs;
-      log_.push_back("Timer expired");
+      log_.push_back(name_ + " expired");
       if (onTimer_) onTimer_();
     }
-    clock_.nowMs = end;
+    // A handler that waited has moved the clock on already; time never goes back.
+    if (clock_.nowMs < end) clock_.nowMs = end;
   }
 
   // Raises the expiry event now, whatever the time; the handler may destroy
@@ -53,6 +59,7 @@ class FakeTimer final : public ringwatch::Timer {
   CallLog& log_;
   FakeClock& clock_;
   int intervalMs_;
+  std::string name_;
   bool enabled_ = false;
   std::int64_t startedMs_ = 0;
   std::function<void()> onTimer_;

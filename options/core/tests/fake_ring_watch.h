@@ -35,6 +35,7 @@ class FakeRingWatch final : public ringwatch::RingWatch {
     if (onComm) onComm();
   }
   void tmrRING_Timer() override { log_.push_back("tmrRING_Timer"); }
+  void tmrRetry_Timer() override { log_.push_back("tmrRetry_Timer"); }
 
  private:
   CallLog& log_;

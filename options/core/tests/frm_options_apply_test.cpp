@@ -176,7 +176,7 @@ TEST_F(ShownDialogTest, OkWithEnabledClearedUnloadsAndTheRingWatchStops) {
   log.clear();
   user().UserClicked(ControlId::cmdOK);
   EXPECT_EQ(log,
-            (CallLog{"Hide", "PortOpen?", "PortOpen=false", "~Timer", "~SerialPort", "Destroy"}));
+            (CallLog{"Hide", "PortOpen?", "PortOpen=false", "~Retry", "~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(settings.Enabled.value());
   EXPECT_FALSE(form.Loaded());
   EXPECT_EQ(form.Port(), nullptr);

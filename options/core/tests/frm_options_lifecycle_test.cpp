@@ -14,13 +14,17 @@ TEST_F(DialogTest, LoadCreatesWindowThenComponentsThenRunsFormLoad) {
   EXPECT_EQ(log.front(), "Create");
   EXPECT_LT(at("Create"), at("CreateSerialPort"));
   EXPECT_LT(at("CreateSerialPort"), at("CreateTimer(10000)"));
-  EXPECT_LT(at("CreateTimer(10000)"), at("Centre"));
+  EXPECT_LT(at("CreateTimer(10000)"), at("CreateTimer(2000)"));
+  EXPECT_LT(at("CreateTimer(2000)"), at("Centre"));
   EXPECT_EQ(log[log.size() - 3], "Centre");
   EXPECT_EQ(log[log.size() - 2], "InitModem");
   ASSERT_NE(components.timer, nullptr);
   EXPECT_FALSE(components.timer->Enabled());
   EXPECT_EQ(form.Port(), components.port);
   EXPECT_EQ(form.RingTimer(), components.timer);
+  ASSERT_NE(components.retryTimer, nullptr);
+  EXPECT_FALSE(components.retryTimer->Enabled());
+  EXPECT_EQ(form.RetryTimer(), components.retryTimer);
 }
 
 TEST_F(DialogTest, LoadShowsTheInitialStateToTheView) {
@@ -90,7 +94,7 @@ TEST_F(DialogTest, UnloadDestroysComponentsThenWindow) {
   log.clear();
   const auto generation = form.LoadGeneration();
   form.Unload();
-  EXPECT_EQ(log, (CallLog{"~Timer", "~SerialPort", "Destroy"}));
+  EXPECT_EQ(log, (CallLog{"~Retry", "~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(form.Loaded());
   EXPECT_FALSE(form.Visible());
   EXPECT_NE(form.LoadGeneration(), generation);
@@ -128,7 +132,8 @@ TEST_F(DialogTest, ComponentEventsReachTheRingWatch) {
   log.clear();
   components.port->RaiseOnComm();
   components.timer->RaiseOnTimer();
-  EXPECT_EQ(log, (CallLog{"MSComm1_OnComm", "tmrRING_Timer"}));
+  components.retryTimer->RaiseOnTimer();
+  EXPECT_EQ(log, (CallLog{"MSComm1_OnComm", "tmrRING_Timer", "tmrRetry_Timer"}));
 }
 
 TEST_F(DialogTest, AFailureInAReceiveEventEndsThere) {
@@ -156,7 +161,7 @@ TEST_F(DialogTest, DestroyingALoadedDialogUnloadsIt) {
   local->Load();
   log.clear();
   local.reset();
-  EXPECT_EQ(log, (CallLog{"~Timer", "~SerialPort", "Destroy"}));
+  EXPECT_EQ(log, (CallLog{"~Retry", "~Timer", "~SerialPort", "Destroy"}));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST_F(NestingTest, QuitWhileThePortMessageIsOpenLeavesTheFocusAlone) {
   boxes.answers = {{kIdOk, [&] { form.Unload(); }}};
   user().UserClicked(ControlId::cmdApply);
   EXPECT_EQ(after("Box(48)"),
-            (CallLog{"~Timer", "~SerialPort", "Destroy"}));
+            (CallLog{"~Retry", "~Timer", "~SerialPort", "Destroy"}));
   EXPECT_FALSE(logged("FocusAndSelectAll(txtCOMPort)"));
 }
 
@@ -91,7 +91,7 @@ TEST_F(NestingTest, QuitWhileTheAboutBoxIsOpen) {
   boxes.answers = {{kIdOk, [&] { form.Unload(); }}};
   user().UserClicked(ControlId::cmdAbout);
   EXPECT_EQ(after("Box(64)"),
-            (CallLog{"~Timer", "~SerialPort", "Destroy"}));
+            (CallLog{"~Retry", "~Timer", "~SerialPort", "Destroy"}));
 }
 
 TEST_F(NestingTest, RingWhileTheAboutBoxIsOpenReachesTheRingWatch) {

@@ -11,6 +11,7 @@
 #include "options/core/frm_options.h"
 #include "options/core/tests/fake_ring_watch.h"
 #include "options/win32/win32_dialog_view.h"
+#include "ringwatch/win32/win32_platform.h"
 #include "tests/support/call_log.h"
 #include "tests/support/fake_components.h"
 #include "tests/support/fake_message_boxes.h"
@@ -159,6 +160,56 @@ TEST_F(WithModelTest, TheCloseBoxEndsTheShowing) {
   ::PostMessageW(view.Window(), WM_CLOSE, 0, 0);
   ShowModalBounded();
   EXPECT_FALSE(form.Visible());
+}
+
+// What the About box found about itself, from a timer inside its loop.
+struct BoxSeen {
+  HWND dialog = nullptr;
+  HWND cancel = nullptr;
+  HWND owner = nullptr;
+  bool dialogEnabled = true;
+  bool found = false;
+};
+BoxSeen boxSeen;
+
+void CALLBACK AnswerTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = ::FindWindowW(L"#32770", L"Hushcall");
+  if (box == nullptr) return;  // not up yet
+  ::KillTimer(nullptr, timer);
+  boxSeen.found = true;
+  boxSeen.owner = ::GetWindow(box, GW_OWNER);
+  boxSeen.dialogEnabled = ::IsWindowEnabled(boxSeen.dialog) != FALSE;
+  ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  // After the box's own loop has ended, ends the showing.
+  ::PostMessageW(boxSeen.cancel, BM_CLICK, 0, 0);
+}
+
+// A box that opens under the always-on-top dialog while the dialog still
+// takes clicks lets the user run Apply inside the box that Apply raised.
+TEST(BoxOwner, ABoxWhileTheDialogIsShownIsOwnedByItAndDisablesIt) {
+  CallLog log;
+  Settings settings;
+  SetStartingSettings(settings);
+  Win32DialogView view;
+  FakeComponents components{log};
+  FakeRingWatch ring{log};
+  ringwatch::Win32MessageBoxes boxes([&] { return view.BoxOwner(); });
+  FrmOptions form{settings, view, components, boxes};
+  form.SetRingWatch(&ring);
+  form.Load();
+  EXPECT_EQ(view.BoxOwner(), nullptr) << "hidden, a box belongs to nothing";
+
+  boxSeen = {view.Window(), view.Control(cmdCancel)};
+  ASSERT_NE(::SetTimer(nullptr, 0, 20, AnswerTheBox), 0u);
+  UINT_PTR guard = ::SetTimer(nullptr, 0, 3000, EndHungShowing);
+  ::PostMessageW(view.Control(cmdAbout), BM_CLICK, 0, 0);
+  form.ShowModal();
+  ::KillTimer(nullptr, guard);
+
+  ASSERT_TRUE(boxSeen.found);
+  EXPECT_EQ(boxSeen.owner, view.Window());
+  EXPECT_FALSE(boxSeen.dialogEnabled);
+  EXPECT_TRUE(::IsWindowEnabled(view.Window())) << "answered, the dialog takes input again";
 }
 
 }  // namespace

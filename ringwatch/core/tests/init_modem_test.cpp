@@ -16,6 +16,8 @@ constexpr int kPollsUntilTimeout = kModemReplyTimeoutMs / kModemPollSliceMs + 1;
 
 const CallLog kOpening = {"RThreshold(0)", "CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
 const CallLog kReopening = {"CommPort(3)", "PortOpen=true", "Output(ATZ\\r)"};
+// Every answer to the box closes a port left open.
+const CallLog kClosing = {"PortOpen?", "PortOpen=false"};
 
 // `polls` polls that find nothing, each followed by its wait.
 CallLog EmptyPolls(int polls) {
@@ -80,8 +82,7 @@ TEST_P(NotTheMarker, TimesOutAfterFiveSecondsAndAsks) {
   rig.port().inputs = {GetParam()};
   rig.boxes.answers = {{kIdCancel}};
   rig.ring.InitModem();
-  EXPECT_EQ(Join({kOpening, TimedOutWait()}), CallLog(rig.log.begin(), rig.log.end() - 1))
-      << "then Cancel hides";
+  EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), kClosing, {"Hide"}}));
   EXPECT_EQ(rig.clock.nowMs, kModemReplyTimeoutMs);
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_EQ(rig.boxes.shown[0].text, kModemFailureText);
@@ -96,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, NotTheMarker,
 struct FailingStep {
   const char* operation;
   CallLog before;  // what runs up to and including the failing operation
+  bool opened;     // the port was open when it failed
 };
 
 class FailingStepAsks : public ::testing::TestWithParam<FailingStep> {};
@@ -105,17 +107,20 @@ TEST_P(FailingStepAsks, ShowsTheBoxAtOnce) {
   rig.port().FailOn(GetParam().operation, 1, StatusFromWin32(2));
   rig.boxes.answers = {{kIdCancel}};
   rig.ring.InitModem();
-  EXPECT_EQ(rig.log, Join({GetParam().before, {"Box(19)", "Hide"}}));
+  const CallLog closing = GetParam().opened ? kClosing : CallLog{"PortOpen?"};
+  EXPECT_EQ(rig.log, Join({GetParam().before, {"Box(19)"}, closing, {"Hide"}}));
+  EXPECT_FALSE(rig.port().open);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, FailingStepAsks,
-    ::testing::Values(FailingStep{"RThreshold(0)", {"RThreshold(0)"}},
-                      FailingStep{"CommPort(3)", {"RThreshold(0)", "CommPort(3)"}},
-                      FailingStep{"PortOpen=true", {"RThreshold(0)", "CommPort(3)", "PortOpen=true"}},
-                      FailingStep{"Output(ATZ\\r)", kOpening},
-                      FailingStep{"Input", Join({kOpening, {"DoEvents", "Input"}})},
-                      FailingStep{"Wait(10)", Join({kOpening, {"DoEvents", "Input", "Wait(10)"}})}));
+    ::testing::Values(
+        FailingStep{"RThreshold(0)", {"RThreshold(0)"}, false},
+        FailingStep{"CommPort(3)", {"RThreshold(0)", "CommPort(3)"}, false},
+        FailingStep{"PortOpen=true", {"RThreshold(0)", "CommPort(3)", "PortOpen=true"}, false},
+        FailingStep{"Output(ATZ\\r)", kOpening, true},
+        FailingStep{"Input", Join({kOpening, {"DoEvents", "Input"}}), true},
+        FailingStep{"Wait(10)", Join({kOpening, {"DoEvents", "Input", "Wait(10)"}}), true}));
 
 TEST(InitModem, RefusedPortNumberAsksWithoutWaitingAndNoShowsTheDialog) {
   RingRig rig;
@@ -123,22 +128,24 @@ TEST(InitModem, RefusedPortNumberAsksWithoutWaitingAndNoShowsTheDialog) {
   rig.port().FailOn("CommPort(0)");
   rig.boxes.answers = {{kIdNo}};
   rig.ring.InitModem();
-  EXPECT_EQ(rig.log, (CallLog{"RThreshold(0)", "CommPort(0)", "Box(19)", "Visible?", "ShowModal"}));
+  EXPECT_EQ(rig.log,
+            (CallLog{"RThreshold(0)", "CommPort(0)", "Box(19)", "PortOpen?", "Visible?", "ShowModal"}));
   EXPECT_EQ(rig.clock.nowMs, 0);
   EXPECT_TRUE(rig.settings.Enabled);
 }
 
-TEST(InitModem, NoOnTheVisibleDialogReturnsAndLeavesThePortOpenWithoutEvents) {
+// A port left open without receive events would watch nothing, yet keep
+// the modem from every other program.
+TEST(InitModem, NoOnTheVisibleDialogClosesThePortAndReturns) {
   RingRig rig;
   rig.dialog.SetVisible(true);
   rig.boxes.answers = {{kIdNo}};
   rig.ring.InitModem();
-  EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), {"Visible?"}}));
-  EXPECT_TRUE(rig.port().open);
-  EXPECT_EQ(rig.port().threshold, 0);
+  EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), kClosing, {"Visible?"}}));
+  EXPECT_FALSE(rig.port().open);
 }
 
-TEST(InitModem, CancelDisablesAndHidesWithoutClosingThePort) {
+TEST(InitModem, CancelClosesThePortDisablesAndHides) {
   RingRig rig;
   rig.dialog.SetVisible(true);
   rig.boxes.answers = {{kIdCancel}};
@@ -146,15 +153,15 @@ TEST(InitModem, CancelDisablesAndHidesWithoutClosingThePort) {
   EXPECT_FALSE(rig.settings.Enabled);
   EXPECT_TRUE(rig.settings.Enabled.known());
   EXPECT_EQ(rig.log.back(), "Hide");
-  EXPECT_TRUE(rig.port().open);
+  EXPECT_FALSE(rig.port().open);
   EXPECT_FALSE(rig.dialog.Visible());
 }
 
-TEST(InitModem, AnyOtherAnswerJustReturns) {
+TEST(InitModem, AnyOtherAnswerClosesThePortAndReturns) {
   RingRig rig;
   rig.boxes.answers = {{1}};
   rig.ring.InitModem();
-  EXPECT_EQ(rig.log.back(), "Box(19)");
+  EXPECT_EQ(CallLog(rig.log.end() - 3, rig.log.end()), Join({{"Box(19)"}, kClosing}));
   EXPECT_TRUE(rig.settings.Enabled);
 }
 
@@ -176,8 +183,8 @@ TEST(InitModem, YesStartsAFreshFiveSeconds) {
   RingRig rig;
   rig.boxes.answers = {{kIdYes}, {kIdCancel}};
   rig.ring.InitModem();
-  EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), {"PortOpen?", "PortOpen=false"}, kReopening,
-                           TimedOutWait(), {"Hide"}}));
+  EXPECT_EQ(rig.log, Join({kOpening, TimedOutWait(), kClosing, kReopening, TimedOutWait(), kClosing,
+                           {"Hide"}}));
   EXPECT_EQ(rig.clock.nowMs, 2 * kModemReplyTimeoutMs);
 }
 

@@ -44,10 +44,12 @@ struct RingRig {
   void Wire() {
     port().SetOnComm([this] { ring.MSComm1_OnComm(); });
     timer().SetOnTimer([this] { ring.tmrRING_Timer(); });
+    retry().SetOnTimer([this] { ring.tmrRetry_Timer(); });
   }
 
   FakeSerialPort& port() { return *dialog.port(); }
   FakeTimer& timer() { return *dialog.timer(); }
+  FakeTimer& retry() { return *dialog.retryTimer(); }
 
   // The modem sends `text` and the port raises OnComm for it.
   void Receive(const std::string& text) {

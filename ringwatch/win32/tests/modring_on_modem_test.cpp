@@ -32,7 +32,7 @@ using hushcall::testing::PlayerMessage;
 
 constexpr int kCallTimerMs = 400;  // stands in for the 10 s call timer
 
-// A dialog that is nothing but its two components, made by the factory.
+// A dialog that is nothing but its components, made by the factory.
 class ComponentDialog final : public ringwatch::OptionsDialog {
  public:
   std::function<void()> onLoad;  // wires the components' events
@@ -42,11 +42,13 @@ class ComponentDialog final : public ringwatch::OptionsDialog {
     if (Loaded()) return;
     port_ = factory_.CreateSerialPort();
     timer_ = factory_.CreateTimer(kCallTimerMs);
+    retry_ = factory_.CreateTimer(kLineRetryIntervalMs);
     ++generation_;
     if (onLoad) onLoad();
   }
   void ShowModal() override { Load(); }
   void Unload() override {
+    retry_.reset();
     port_.reset();
     timer_.reset();
     ++generation_;
@@ -55,12 +57,14 @@ class ComponentDialog final : public ringwatch::OptionsDialog {
   void Hide() override {}
   SerialPort* Port() override { return port_.get(); }
   Timer* RingTimer() override { return timer_.get(); }
+  Timer* RetryTimer() override { return retry_.get(); }
   std::uint64_t LoadGeneration() const override { return generation_; }
 
  private:
   Win32ComponentFactory factory_;
   std::unique_ptr<SerialPort> port_;
   std::unique_ptr<Timer> timer_;
+  std::unique_ptr<Timer> retry_;
   std::uint64_t generation_ = 0;
 };
 
@@ -72,6 +76,7 @@ class ModRingOnModem : public ::testing::Test {
     dialog_.onLoad = [this] {
       dialog_.Port()->SetOnComm([this] { ring_.MSComm1_OnComm(); });
       dialog_.RingTimer()->SetOnTimer([this] { ring_.tmrRING_Timer(); });
+      dialog_.RetryTimer()->SetOnTimer([this] { ring_.tmrRetry_Timer(); });
     };
     dialog_.Load();
   }
