@@ -1,5 +1,7 @@
 #include "ringwatch/win32/receive_buffer.h"
 
+#include <utility>
+
 #include "common/status.h"
 
 namespace hushcall::ringwatch {
@@ -23,20 +25,31 @@ ReceiveBuffer::ReceiveBuffer(std::size_t capacity)
 
 ReceiveBuffer::~ReceiveBuffer() { ::DeleteCriticalSection(&lock_); }
 
-bool ReceiveBuffer::Append(std::string_view bytes) {
+void ReceiveBuffer::Append(std::string_view bytes) {
   Lock lock(lock_);
   bytes_.append(bytes);
   if (bytes_.size() > capacity_) bytes_.erase(0, bytes_.size() - capacity_);
-  lineError_ = 0;
   if (!bytes_.empty()) ::SetEvent(dataEvent_.get());
-  if (notificationPending_) return false;
-  notificationPending_ = true;
-  return true;
 }
 
 void ReceiveBuffer::SetLineError(DWORD error) {
   Lock lock(lock_);
   lineError_ = error;
+  // A poll waiting for characters learns at once that none will come.
+  ::SetEvent(dataEvent_.get());
+}
+
+bool ReceiveBuffer::AddNotices(ReceiveNotices notices) {
+  Lock lock(lock_);
+  notices_ |= notices;
+  if (posted_ || notices_ == 0) return false;
+  posted_ = true;
+  return true;
+}
+
+void ReceiveBuffer::PostFailed() {
+  Lock lock(lock_);
+  posted_ = false;
 }
 
 std::string ReceiveBuffer::Take() {
@@ -55,9 +68,10 @@ DWORD ReceiveBuffer::LineError() const {
   return lineError_;
 }
 
-void ReceiveBuffer::NotificationReceived() {
+ReceiveNotices ReceiveBuffer::TakeNotices() {
   Lock lock(lock_);
-  notificationPending_ = false;
+  posted_ = false;
+  return std::exchange(notices_, 0);
 }
 
 void ReceiveBuffer::Clear() {
@@ -65,7 +79,8 @@ void ReceiveBuffer::Clear() {
   ::ResetEvent(dataEvent_.get());
   bytes_.clear();
   lineError_ = 0;
-  notificationPending_ = false;
+  notices_ = 0;
+  posted_ = false;
 }
 
 }  // namespace hushcall::ringwatch
