@@ -176,6 +176,9 @@ void Simulator::RunControl(const std::string& line, TimePoint now) {
     case Kind::kSend:
       if (pty_.master) output_.AddRaw(now, c.bytes);
       break;
+    case Kind::kPause:
+      output_.Pause(now, c.gap);
+      break;
     case Kind::kHangup:
       Hangup();
       break;
