@@ -90,9 +90,10 @@ class CommControl::State final : public MessageSink {
   void SetOnComm(std::function<void()> handler) { handler_ = std::move(handler); }
 
   void WaitForInputOrMessage(int maxMs) {
-    HANDLE data = buffer_.DataEvent();
+    HANDLE data = buffer_.BeginWait();
     ::MsgWaitForMultipleObjectsEx(1, &data, maxMs < 0 ? 0 : static_cast<DWORD>(maxMs), QS_ALLINPUT,
                                   MWMO_INPUTAVAILABLE);
+    buffer_.EndWait();
   }
 
   // The reader has told something: raise OnComm for the characters as

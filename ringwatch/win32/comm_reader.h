@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 
 #include "common/win32/unique.h"
@@ -60,6 +61,7 @@ class CommReader {
   Post post_;
   ArrivalPacing pacing_;
   bool retryPost_ = false;
+  std::atomic<bool> stopping_{false};
   win32::unique_handle stop_;
   win32::unique_handle readDone_;
   win32::unique_handle thread_;

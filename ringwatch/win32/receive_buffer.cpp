@@ -29,14 +29,14 @@ void ReceiveBuffer::Append(std::string_view bytes) {
   Lock lock(lock_);
   bytes_.append(bytes);
   if (bytes_.size() > capacity_) bytes_.erase(0, bytes_.size() - capacity_);
-  if (!bytes_.empty()) ::SetEvent(dataEvent_.get());
+  if (waitOn_ && !bytes_.empty()) ::SetEvent(dataEvent_.get());
 }
 
 void ReceiveBuffer::SetLineError(DWORD error) {
   Lock lock(lock_);
   lineError_ = error;
   // A poll waiting for characters learns at once that none will come.
-  ::SetEvent(dataEvent_.get());
+  if (waitOn_) ::SetEvent(dataEvent_.get());
 }
 
 bool ReceiveBuffer::AddNotices(ReceiveNotices notices) {
@@ -52,9 +52,24 @@ void ReceiveBuffer::PostFailed() {
   posted_ = false;
 }
 
+HANDLE ReceiveBuffer::BeginWait() {
+  Lock lock(lock_);
+  waitOn_ = true;
+  if (!bytes_.empty() || lineError_ != 0) {
+    ::SetEvent(dataEvent_.get());
+  } else {
+    ::ResetEvent(dataEvent_.get());
+  }
+  return dataEvent_.get();
+}
+
+void ReceiveBuffer::EndWait() {
+  Lock lock(lock_);
+  waitOn_ = false;
+}
+
 std::string ReceiveBuffer::Take() {
   Lock lock(lock_);
-  ::ResetEvent(dataEvent_.get());
   return std::exchange(bytes_, std::string());
 }
 
@@ -76,7 +91,6 @@ ReceiveNotices ReceiveBuffer::TakeNotices() {
 
 void ReceiveBuffer::Clear() {
   Lock lock(lock_);
-  ::ResetEvent(dataEvent_.get());
   bytes_.clear();
   lineError_ = 0;
   notices_ = 0;

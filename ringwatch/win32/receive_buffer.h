@@ -34,6 +34,12 @@ class ReceiveBuffer {
   void PostFailed();
 
   // User-interface side.
+  // Around a wait for characters: the event is signalled at once when
+  // characters or a line error wait, and by arrivals while the wait is on.
+  // Outside such waits arrivals leave it alone, which spares a call into
+  // the system (a round trip to Wine's server) on every arrival.
+  HANDLE BeginWait();
+  void EndWait();
   std::string Take();
   std::size_t Size() const;
   DWORD LineError() const;
@@ -42,10 +48,6 @@ class ReceiveBuffer {
   ReceiveNotices TakeNotices();
   // Drops everything: used when the port opens and closes.
   void Clear();
-
-  // Signalled while characters wait or the line has failed, until the next
-  // Take (manual reset).
-  HANDLE DataEvent() const { return dataEvent_.get(); }
 
  private:
   class Lock;
@@ -56,6 +58,7 @@ class ReceiveBuffer {
   DWORD lineError_ = 0;
   ReceiveNotices notices_ = 0;
   bool posted_ = false;
+  bool waitOn_ = false;
   win32::unique_handle dataEvent_;
 };
 

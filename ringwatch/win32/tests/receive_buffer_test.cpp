@@ -26,15 +26,19 @@ TEST(ReceiveBuffer, FailedPostKeepsTheNoticesAndLetsTheNextPost) {
   EXPECT_EQ(buffer.TakeNotices(), kArrivalNotice);
 }
 
-TEST(ReceiveBuffer, DataEventFollowsWaitingCharactersAndALostLine) {
+TEST(ReceiveBuffer, WaitEventTellsOfCharactersAndALostLine) {
   ReceiveBuffer buffer(64);
-  EXPECT_FALSE(Signalled(buffer.DataEvent()));
+  EXPECT_FALSE(Signalled(buffer.BeginWait()));
   buffer.Append("OK");
-  EXPECT_TRUE(Signalled(buffer.DataEvent()));
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "an arrival during the wait";
+  buffer.EndWait();
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "characters that already wait";
+  buffer.EndWait();
   buffer.Take();
-  EXPECT_FALSE(Signalled(buffer.DataEvent()));
+  EXPECT_FALSE(Signalled(buffer.BeginWait()));
   buffer.SetLineError(ERROR_BROKEN_PIPE);
-  EXPECT_TRUE(Signalled(buffer.DataEvent())) << "a poll must not wait for characters that can't come";
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "a poll must not wait for characters that can't come";
+  buffer.EndWait();
 }
 
 TEST(ReceiveBuffer, OverflowKeepsTheNewestCharacters) {
