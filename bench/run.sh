@@ -1,20 +1,32 @@
 #!/bin/bash
-# Hushcall's performance under Wine on this machine, printed as a table:
+# Hushcall's performance under Wine on this machine, beside its floor:
 #  1. ring latency: from the modem simulator's write of "RING" CR LF (the
-#     "tx RING\r\n" line of its transcript, stamped right after the write
-#     returned) to the stand-in player's receipt of the reaction's
-#     set-volume message (its log line), p50/p99/max over --calls calls;
+#     "tx RING\r\n" line of its transcript, stamped as the write began) to
+#     the stand-in player's receipt of the reaction's set-volume message
+#     (its log line), p50/p99/max over --calls calls;
+#     and the same for the floor: bench/floor's bare program, which reads
+#     its own port with an overlapped read and posts each completed read to
+#     a window on another thread (from the write to that window's receipt of
+#     the read that completed the report). Floors and players run side by
+#     side, their rings interleaved, so both are measured under one load;
 #  2. idle cost: CPU time of every process of the Wine prefix (wineserver
-#     included) while one port is watched and no ring comes, over --idle-s
-#     seconds, as a percentage of one core.
+#     included) over --idle-s seconds, first with the player alone (no
+#     plug-ins), then with the player and Hushcall watching a silent port,
+#     as a percentage of one core; the difference is what Hushcall adds.
 #
-#   bench/run.sh [--calls N] [--pairs K] [--idle-s S]
+#   bench/run.sh [--calls N] [--pairs K] [--idle-s S] [--keep DIR]
+#
+# --keep DIR copies the transcripts and logs of the run into DIR.
+#
+# The last line is for scripts:
+#   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle added E %
 #
 # A call ends 10 s after its last ring and only a call's first ring makes the
 # plug-in react, so sequential calls take 11 s each. The benchmark therefore
 # runs K player+simulator pairs side by side in one prefix, each on its own
-# port (COM5, COM6, ...), each simulator ringing once every 11 s, the pairs'
-# rings staggered evenly across those 11 s so that no two coincide.
+# port (COM5, COM6, ...), and K floor+simulator pairs on the ports after
+# them, each simulator ringing once every 11 s, the rings of all 2K ports
+# staggered evenly across those 11 s so that no two coincide.
 #
 # The stored settings are per user and read once, when the plug-in starts:
 # the players are started one after another, with the stored COMPort moved
@@ -29,12 +41,14 @@ set -u
 calls=200
 pairs=12
 idle_s=30
+keep=""
 while [ $# -gt 0 ]; do
   case $1 in
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --keep) keep=$2; shift 2 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -42,16 +56,17 @@ done
 root=$(cd "$(dirname "$0")/.." && pwd)
 export HC_WIN32_BUILD=$root/build/win32
 export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
+floor_exe=$HC_WIN32_BUILD/bench/floor/floor.exe
 
 built() {
   [ -x "$HC_MODEMSIM" ] && [ -f "$HC_WIN32_BUILD/player/player.exe" ] &&
     [ -f "$HC_WIN32_BUILD/host/gen_hushcall.dll" ] &&
-    [ -f "$HC_WIN32_BUILD/plugin/win32/Hushcall.dll" ]
+    [ -f "$HC_WIN32_BUILD/plugin/win32/Hushcall.dll" ] && [ -f "$floor_exe" ]
 }
 if ! built; then
   echo "bench: build trees missing, running scripts/setup.sh and scripts/build.sh"
   "$root/scripts/setup.sh" && "$root/scripts/build.sh" || { echo "bench: build failed" >&2; exit 1; }
-  built || { echo "bench: build did not produce the player, plug-ins and simulator" >&2; exit 1; }
+  built || { echo "bench: build did not produce the player, plug-ins, floor and simulator" >&2; exit 1; }
 fi
 
 # Call timer (10 s) plus a margin, so that every ring starts a new call even
@@ -79,21 +94,37 @@ start_modem() {
   e2e_wait_for "$HC_WORK/modem$port.out" '^ready' 10 || { say "simulator on COM$port did not start"; exit 1; }
 }
 
+# run_player NAME PLUGIN-FOLDER: a player logging to NAME.log, in the
+# background; its pid in player_pid.
+run_player() {
+  wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$2")" \
+    --log "$(hc_winpath "$HC_WORK")\\$1.log" --state playing --volume 200 \
+    </dev/null >"$HC_WORK/$1.out" 2>&1 &
+  player_pid=$!
+  HC_PIDS+=($player_pid)
+}
+
 # start_player PORT: a player whose plug-in watches COM<PORT>; returns once
 # the plug-in's init has returned.
 start_player() {
   local port=$1
   local log=$HC_WORK/player$port.log
   e2e_settings COMPort="$port"
-  wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$HC_WORK/plugins")" \
-    --log "$(hc_winpath "$HC_WORK")\\player$port.log" --state playing --volume 200 \
-    </dev/null >"$HC_WORK/player$port.out" 2>&1 &
-  HC_PIDS+=($!)
+  run_player "player$port" "$HC_WORK/plugins"
   e2e_wait_for "$log" 'plugin gen_hushcall\.dll init -> ' 60 || { say "player on COM$port did not start"; exit 1; }
   grep -q 'plugin gen_hushcall\.dll init -> 0' "$log" || { say "plug-in init failed on COM$port"; cat "$log" >&2; exit 1; }
   # The init's "ATZ" must have reached this port's simulator, or the plug-in
   # is watching some other port.
   grep -q ' rx ATZ' "$HC_WORK/modem$port.log" || { say "COM$port's simulator saw no ATZ"; exit 1; }
+}
+
+# start_floor PORT: the floor program reading COM<PORT>; returns once it reads.
+start_floor() {
+  local port=$1
+  wine "$floor_exe" "$port" "$(hc_winpath "$HC_WORK")\\floor$port.log" \
+    </dev/null >"$HC_WORK/floor$port.out" 2>&1 &
+  HC_PIDS+=($!)
+  e2e_wait_for "$HC_WORK/floor$port.log" ' ready$' 60 || { say "floor on COM$port did not start"; exit 1; }
 }
 
 e2e_settings Enabled=1 Action=122 Volume=100 Percent=0 Popup=0
@@ -124,97 +155,153 @@ cpu_snapshot() {
   done
 }
 
+# idle_window: the prefix's CPU over idle_s seconds: "name pct %" lines per
+# process name, then "TOTAL pct".
+idle_window() {
+  local before after t0 t1
+  before=$(cpu_snapshot); t0=$(now_us)
+  sleep "$idle_s"
+  after=$(cpu_snapshot); t1=$(now_us)
+  # Per process: ticks at the end minus ticks at the start (all of them for
+  # a process that started during the window).
+  awk -v hz="$(getconf CLK_TCK)" -v us=$((t1 - t0)) '
+    NR == FNR { start[$1] = $2; next }
+    { d = $2 - (($1 in start) ? start[$1] : 0); used[$3] += d; total += d }
+    END {
+      for (n in used) printf "    %-30s %6.2f\n", n, 100 * used[n] / hz / (us / 1e6)
+      printf "TOTAL %.2f\n", 100 * total / hz / (us / 1e6)
+    }' <(echo "$before") <(echo "$after")
+}
+total_of() { echo "$1" | awk '$1 == "TOTAL" {print $2}'; }
+procs_of() { echo "$1" | grep -v '^TOTAL' | sort -k2 -rn; }
+
+# The player alone first: its start also brings up the prefix's services,
+# which are left to settle before counting.
+mkdir -p "$HC_WORK/no-plugins"
+run_player bare "$HC_WORK/no-plugins"
+e2e_wait_for "$HC_WORK/bare.log" ' start hwnd=' 60 || { say "the bare player did not start"; exit 1; }
+sleep 5
+say "idle: the player alone, ${idle_s} s"
+bare_table=$(idle_window)
+kill "$player_pid" 2>/dev/null; wait "$player_pid" 2>/dev/null
+
 start_modem $kFirstPort
 start_player $kFirstPort
-# Let the prefix's services finish starting before counting.
 sleep 3
-say "idle: one port watched, no rings, ${idle_s} s"
-before=$(cpu_snapshot); t0=$(now_us)
-sleep "$idle_s"
-after=$(cpu_snapshot); t1=$(now_us)
-hz=$(getconf CLK_TCK)
-# Per process: ticks at the end minus ticks at the start (all of them for a
-# process that started during the window).
-idle_table=$(awk -v hz="$hz" -v us=$((t1 - t0)) '
-  NR == FNR { start[$1] = $2; next }
-  { d = $2 - (($1 in start) ? start[$1] : 0); used[$3] += d; total += d }
-  END {
-    for (n in used) printf "  %-22s %6.2f %%\n", n, 100 * used[n] / hz / (us / 1e6)
-    printf "TOTAL %.2f\n", 100 * total / hz / (us / 1e6)
-  }' <(echo "$before") <(echo "$after"))
-idle_pct=$(echo "$idle_table" | awk '$1 == "TOTAL" {print $2}')
-idle_procs=$(echo "$idle_table" | grep -v '^TOTAL' | sort -k2 -rn)
+say "idle: the player with Hushcall watching COM$kFirstPort, no rings, ${idle_s} s"
+watched_table=$(idle_window)
 idle_rings=$(e2e_count "$HC_WORK/player$kFirstPort.log" 'msg WM_USER wParam=.* lParam=122')
+bare_pct=$(total_of "$bare_table"); watched_pct=$(total_of "$watched_table")
+added_pct=$(awk -v a="$watched_pct" -v b="$bare_pct" 'BEGIN { printf "%.2f", a - b }')
 
 # --- latency -----------------------------------------------------------------
 
 rounds=$(((calls + pairs - 1) / pairs))
-ports=()
-for ((i = 0; i < pairs; i++)); do ports+=($((kFirstPort + i))); done
-say "latency: starting $pairs players on COM${ports[0]}..COM${ports[-1]}"
+ports=(); floor_ports=()
+for ((i = 0; i < pairs; i++)); do
+  ports+=($((kFirstPort + i)))
+  floor_ports+=($((kFirstPort + pairs + i)))
+done
+say "latency: starting $pairs players on COM${ports[0]}..COM${ports[-1]}, $pairs floors on COM${floor_ports[0]}..COM${floor_ports[-1]}"
 for port in "${ports[@]:1}"; do
   start_modem "$port"
   start_player "$port"
 done
+for port in "${floor_ports[@]}"; do
+  start_modem "$port"
+  start_floor "$port"
+done
 
-say "latency: $rounds rings on each of $pairs ports, one every $((kCallPeriodMs / 1000)) s ($((rounds * pairs)) calls)"
-stagger_ms=$((kCallPeriodMs / pairs))
+# Player and floor rings alternate (P0 F0 P1 F1 ...), evenly across a period.
+order=()
+for ((i = 0; i < pairs; i++)); do order+=("${ports[$i]}" "${floor_ports[$i]}"); done
+stagger_ms=$((kCallPeriodMs / ${#order[@]}))
+say "latency: $rounds rings on each of ${#order[@]} ports, one every $((kCallPeriodMs / 1000)) s, ${stagger_ms} ms apart across ports"
 t_start=$(now_us)
-for ((i = 0; i < pairs; i++)); do
+for ((i = 0; i < ${#order[@]}; i++)); do
   due=$((t_start + i * stagger_ms * 1000))
   wait_us=$((due - $(now_us)))
   [ $wait_us -gt 0 ] && sleep "$(printf '%d.%06d' $((wait_us / 1000000)) $((wait_us % 1000000)))"
-  echo "ring $rounds $kCallPeriodMs" >"$HC_WORK/modem${ports[$i]}.ctl"
+  echo "ring $rounds $kCallPeriodMs" >"$HC_WORK/modem${order[$i]}.ctl"
 done
 
-# Wait for the last port's last ring, then for the reactions to it.
-last=${ports[-1]}
+# Wait for the last port's last ring, then for the receipts of it.
+last=${order[-1]}
 deadline=$((SECONDS + (rounds * kCallPeriodMs) / 1000 + 30))
 while [ "$(e2e_count "$HC_WORK/modem$last.log" ' tx RING\\r\\n$')" -lt "$rounds" ] && [ $SECONDS -lt $deadline ]; do
   sleep 1
 done
 sleep 2
 
-# Pairs every ring with the first reaction after it and before the port's
-# next ring; a ring with none is counted as missed.
+# pair_latencies: reads "<us> R" (a ring) and "<us> V <bytes>" (a receipt)
+# lines, and pairs every ring with the receipt that completes its 6 bytes
+# before the port's next ring; prints microseconds, or "miss" for a ring
+# with none.
 pair_latencies() {
-  local port=$1
-  {
-    grep -E ' tx RING\\r\\n$' "$HC_WORK/modem$port.log" | awk '{print $1, "R"}'
-    grep -E " msg WM_USER wParam=$kFullVolume lParam=122" "$HC_WORK/player$port.log" | awk '{print $1, "V"}'
-  } | sort -n -k1,1 | awk '
-    $2 == "R" { if (pending) print "miss"; pending = 1; t = $1; next }
-    $2 == "V" && pending { print $1 - t; pending = 0 }
+  sort -n -k1,1 | awk '
+    $2 == "R" { if (pending) print "miss"; pending = 1; t = $1; got = 0; next }
+    $2 == "V" && pending { got += $3; if (got >= 6) { print $1 - t; pending = 0 } }
     END { if (pending) print "miss" }'
 }
+rings_of() { grep -E ' tx RING\\r\\n$' "$HC_WORK/modem$1.log" | awk '{print $1, "R"}'; }
+# The reaction's receipt stands for the whole report.
+player_latencies() {
+  { rings_of "$1"
+    grep -E " msg WM_USER wParam=$kFullVolume lParam=122" "$HC_WORK/player$1.log" | awk '{print $1, "V", 6}'
+  } | pair_latencies
+}
+floor_latencies() {
+  { rings_of "$1"; grep -E ' read [0-9]+$' "$HC_WORK/floor$1.log" | awk '{print $1, "V", $3}'; } | pair_latencies
+}
 
-all=$(for port in "${ports[@]}"; do pair_latencies "$port"; done)
-missed=$(echo "$all" | grep -c '^miss$')
-lat=$(echo "$all" | grep -v '^miss$' | grep -E '^-?[0-9]+$' | sort -n)
-n=$(echo "$lat" | grep -c .)
+# stats: latencies in, "n missed min p50 p99 max" out, nearest-rank, in ms.
+stats() {
+  local all
+  all=$(cat)
+  echo "$all" | grep -E '^-?[0-9]+$' | sort -n | awk -v missed="$(echo "$all" | grep -c '^miss$')" '
+    { v[++n] = $1 / 1000 }
+    function rank(p,  r) { r = int(n * p / 100); if (n * p % 100 > 0) r++; return r < 1 ? 1 : r }
+    END {
+      if (n == 0) { print 0, missed, "?", "?", "?", "?"; exit }
+      printf "%d %d %.2f %.2f %.2f %.2f\n", n, missed, v[1], v[rank(50)], v[rank(99)], v[n]
+    }'
+}
 
-# Nearest-rank percentiles, in milliseconds.
-pct() { echo "$lat" | awk -v p="$1" -v n="$n" 'NR == (int(n * p / 100) + (n * p % 100 > 0)) {printf "%.2f", $1 / 1000}'; }
-p50=$(pct 50); p99=$(pct 99); pmax=$(echo "$lat" | tail -1 | awk '{printf "%.2f", $1 / 1000}')
-pmin=$(echo "$lat" | head -1 | awk '{printf "%.2f", $1 / 1000}')
+[ -n "$keep" ] && mkdir -p "$keep" && cp "$HC_WORK"/*.log "$keep"/
 
-verdict() { awk -v v="$1" -v lim="$2" 'BEGIN { print (v != "" && v + 0 <= lim + 0) ? "met" : "NOT met" }'; }
+read -r h_n h_missed h_min h_p50 h_p99 h_max < <(for p in "${ports[@]}"; do player_latencies "$p"; done | stats)
+read -r f_n f_missed f_min f_p50 f_p99 f_max < <(for p in "${floor_ports[@]}"; do floor_latencies "$p"; done | stats)
+
+verdict() { awk -v v="$1" -v lim="$2" 'BEGIN { print (v != "?" && v != "" && v + 0 <= lim + 0) ? "met" : "NOT met" }'; }
+ratio=$(awk -v a="$h_p99" -v b="$f_p99" 'BEGIN { if (a == "?" || b == "?" || b + 0 == 0) print "?"; else printf "%.2f", a / b }')
+row() { printf '  %-20s %-11s %s\n' "$1" "$2" "$3"; }
 
 cat <<EOF
 
 Hushcall benchmark under Wine ($(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))
 
-Ring latency: simulator's write of "RING" CR LF -> player's receipt of the set-volume message
-  calls measured       $n  ($pairs ports x $rounds calls, rings ${stagger_ms} ms apart across ports; $missed without a reaction)
-  min                  ${pmin:-?} ms
-  p50                  ${p50:-?} ms
-  p99                  ${p99:-?} ms      target <= 10 ms: $(verdict "$p99" 10)
-  max                  ${pmax:-?} ms
+Ring latency, ms: the simulator's write of "RING" CR LF -> its receipt
+(Hushcall: the player's receipt of the set-volume message; floor: its
+window's receipt of the read that completed the report; $pairs ports each,
+rings ${stagger_ms} ms apart across the $((2 * pairs)) ports)
+$(row "" Hushcall floor)
+$(row "calls measured" "$h_n" "$f_n")
+$(row "without a receipt" "$h_missed" "$f_missed")
+$(row "min" "$h_min" "$f_min")
+$(row "p50" "$h_p50" "$f_p50")
+$(row "p99" "$h_p99" "$f_p99")
+$(row "max" "$h_max" "$f_max")
+  p99 Hushcall / floor   $ratio    target <= 1.5: $(verdict "$ratio" 1.5)
+  p50 Hushcall           $h_p50 ms   target <= 2 ms: $(verdict "$h_p50" 2)
 
-Idle cost: one port watched, no rings, ${idle_s} s, every process of the prefix
-  CPU                  ${idle_pct:-?} % of one core   target <= 1 %: $(verdict "$idle_pct" 1)
-$idle_procs
-  (reactions seen during the idle window: $idle_rings)
+Idle CPU, % of one core, every process of the prefix, ${idle_s} s each
+  the player alone                    $bare_pct
+$(procs_of "$bare_table")
+  the player, Hushcall watching COM$kFirstPort   $watched_pct
+$(procs_of "$watched_table")
+  added by Hushcall                   $added_pct
+  (reactions seen while watching: $idle_rings)
 
 Wall time: $((SECONDS - started)) s
+summary: latency p50 $h_p50 ms p99 $h_p99 ms; floor p50 $f_p50 ms p99 $f_p99 ms; idle added $added_pct %
 EOF

@@ -8,6 +8,7 @@
 #include "ringwatch/win32/comm_reader.h"
 #include "ringwatch/win32/message_window.h"
 #include "ringwatch/win32/receive_buffer.h"
+#include "ringwatch/win32/receive_notices.h"
 
 namespace hushcall::ringwatch {
 namespace {
@@ -49,7 +50,11 @@ class CommControl::State final : public MessageSink {
     if (!window_) Fail(kUnexpected);
     win32::unique_hfile device = OpenCommDevice(port_);
     buffer_.Clear();
-    reader_ = std::make_unique<CommReader>(device.get(), buffer_, window_->hwnd(), kArrivalMessage);
+    lossRaised_ = false;
+    ++session_;
+    reader_ = std::make_unique<CommReader>(device.get(), buffer_, [hwnd = window_->hwnd()] {
+      return ::PostMessageW(hwnd, kArrivalMessage, 0, 0) != FALSE;
+    });
     device_ = std::move(device);
   }
 
@@ -57,11 +62,15 @@ class CommControl::State final : public MessageSink {
     reader_.reset();  // joins the thread before its handle goes
     device_.reset();
     buffer_.Clear();
+    ++session_;
   }
 
   void SetRThreshold(std::int16_t threshold) {
     if (threshold < 0) Fail(kInvalidArg);
     threshold_ = threshold;
+    // A line lost while events were off is raised now, through the message
+    // loop as every event is.
+    if (threshold_ > 0 && device_ && !lossRaised_ && buffer_.LineError() != 0) NotifySelf(kLossNotice);
   }
 
   void Output(std::string_view text) {
@@ -81,25 +90,48 @@ class CommControl::State final : public MessageSink {
   void SetOnComm(std::function<void()> handler) { handler_ = std::move(handler); }
 
   void WaitForInputOrMessage(int maxMs) {
-    HANDLE data = buffer_.DataEvent();
+    HANDLE data = buffer_.BeginWait();
     ::MsgWaitForMultipleObjectsEx(1, &data, maxMs < 0 ? 0 : static_cast<DWORD>(maxMs), QS_ALLINPUT,
                                   MWMO_INPUTAVAILABLE);
+    buffer_.EndWait();
   }
 
-  // Characters arrived: raise OnComm once enough of them wait.
+  // The reader has told something: raise OnComm for the characters as
+  // their notices allow, then once for a lost line.
   void OnMessage(UINT message, WPARAM, LPARAM) override {
     if (message != kArrivalMessage) return;
-    buffer_.NotificationReceived();
+    const ReceiveNotices notices = buffer_.TakeNotices();
     if (!device_ || threshold_ <= 0) return;
-    if (buffer_.Size() < static_cast<std::size_t>(threshold_)) return;
+    const int session = session_;
+    if (RaisesForCharacters(notices, buffer_.Size(), threshold_)) {
+      Raise();
+      // The handler may have closed, reopened or destroyed the control.
+      if (session != session_ || !device_) return;
+    }
+    if (lossRaised_ || buffer_.LineError() == 0) return;
+    lossRaised_ = true;
+    Raise();
+  }
+
+ private:
+  void Raise() {
     // A copy, because the handler may replace or destroy the one stored here.
     std::function<void()> handler = handler_;
     if (handler) handler();
   }
 
- private:
+  void NotifySelf(ReceiveNotices notices) {
+    if (buffer_.AddNotices(notices) && !::PostMessageW(window_->hwnd(), kArrivalMessage, 0, 0)) {
+      buffer_.PostFailed();
+    }
+  }
+
   int port_ = kLowestCommPort;
   std::int16_t threshold_ = 0;
+  // Counts opens and closes, so that a raise can tell whether its handler
+  // ended the session it was raised for.
+  int session_ = 0;
+  bool lossRaised_ = false;
   ReceiveBuffer buffer_;
   win32::unique_hfile device_;
   std::unique_ptr<CommReader> reader_;

@@ -4,6 +4,13 @@
 // hidden window on the thread that created the control, so everything the
 // plug-in sees happens on its user-interface thread. The control may be
 // destroyed at any time, also from inside its own OnComm.
+//
+// With a threshold n > 0, OnComm is raised when at least n characters wait
+// and a line end has arrived or the line has been quiet three character
+// times; when fewer than n wait on a line quiet for 50 ms (the last piece
+// of a report split by the line's adapter); and once when the line is lost
+// (a read failed: the modem side hung up or the device went away), after
+// whatever was left has been raised. Input then fails with the line's error.
 #pragma once
 
 #include <memory>

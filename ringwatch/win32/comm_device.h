@@ -15,14 +15,11 @@ inline constexpr int kLowestCommPort = 1;
 inline constexpr int kHighestCommPort = 255;
 inline constexpr DWORD kReceiveQueueSize = 1024;
 inline constexpr DWORD kTransmitQueueSize = 512;
-// Interval-only read timeout: a read waits for the first byte, then returns
-// once the line has been quiet this long. It behaves alike on Windows and on
-// Wine's serial emulation, where other timeout forms do not. Three
-// character times at 9600 baud (one is 1.04 ms): a result line that the
-// modem sends in one burst then arrives in one read. Shorter, a line could
-// come a byte at a time, and the "G" CR LF left after the first 5 characters
-// of CR LF "RING" CR LF would wait below the receive threshold for the next
-// ring's text, so the call's reaction would come a ring late.
+// Interval-only read timeout: a read waits for its first byte, then ends when
+// its buffer is full or the line has been quiet this long. It behaves alike
+// on Windows and on Wine's serial emulation, where other timeout forms do
+// not. The reader asks for one byte and then for exactly what waits, so its
+// reads end when full; when a line falls quiet is ArrivalPacing's to judge.
 inline constexpr DWORD kReadIntervalMs = 3;
 
 // "\\.\COM5" for 5: the form that also reaches ports above 9.

@@ -8,25 +8,34 @@
 namespace hushcall::ringwatch {
 namespace {
 
-constexpr DWORD kFirstBackoffMs = 10;
-constexpr DWORD kLongestBackoffMs = 1000;
-
 win32::unique_handle NewEvent() {
   win32::unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event) Fail(StatusFromWin32(::GetLastError()));
   return event;
 }
 
+// Milliseconds of a monotonic clock finer than the system tick.
+std::int64_t NowMs() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    ::QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER count;
+  ::QueryPerformanceCounter(&count);
+  return count.QuadPart / frequency * 1000 + count.QuadPart % frequency * 1000 / frequency;
+}
+
 }  // namespace
 
-CommReader::CommReader(HANDLE device, ReceiveBuffer& buffer, HWND window, UINT message)
-    : device_(device), buffer_(buffer), window_(window), message_(message), stop_(NewEvent()),
-      readDone_(NewEvent()) {
+CommReader::CommReader(HANDLE device, ReceiveBuffer& buffer, Post post)
+    : device_(device), buffer_(buffer), post_(std::move(post)), stop_(NewEvent()), readDone_(NewEvent()) {
   thread_.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr));
   if (!thread_) Fail(StatusFromWin32(::GetLastError()));
 }
 
 CommReader::~CommReader() {
+  stopping_.store(true);
   ::SetEvent(stop_.get());
   ::WaitForSingleObject(thread_.get(), INFINITE);
 }
@@ -38,40 +47,106 @@ DWORD WINAPI CommReader::ThreadMain(void* self) {
 
 void CommReader::Run() {
   char chunk[kReadChunkSize];
-  const HANDLE waits[] = {readDone_.get(), stop_.get()};
   for (;;) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = readDone_.get();
-    ::ResetEvent(readDone_.get());
-    DWORD got = 0;
-    DWORD error = 0;
-    if (!::ReadFile(device_, chunk, sizeof chunk, nullptr, &overlapped)) error = ::GetLastError();
-    if (error == ERROR_IO_PENDING) {
-      if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        // Only this thread can cancel its own read; wait until the system
-        // has let go of the buffer and the OVERLAPPED before leaving.
-        ::CancelIo(device_);
-        ::GetOverlappedResult(device_, &overlapped, &got, TRUE);
-        return;
+    // One character first: that read completes the moment the line has
+    // something, where a longer one would wait for the line to fall quiet.
+    // What else has arrived by then is taken at once.
+    ReadResult result = Read(chunk, 1);
+    DWORD got = result.got;
+    if (result.outcome == Outcome::kRead) {
+      if (const DWORD more = Waiting(sizeof chunk - 1)) {
+        result = Read(chunk + 1, more);
+        got += result.got;
       }
-      error = 0;
     }
-    if (error == 0 && !::GetOverlappedResult(device_, &overlapped, &got, FALSE)) error = ::GetLastError();
-
-    if (error == 0 && got > 0) {
-      backoffMs_ = 0;
-      if (buffer_.Append(std::string_view(chunk, got))) ::PostMessageW(window_, message_, 0, 0);
-      if (::WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) return;
-      continue;
+    if (got > 0) {
+      const std::string_view text(chunk, got);
+      buffer_.Append(text);
+      Tell(pacing_.OnCharacters(text, NowMs()));
     }
-    if (error != 0) buffer_.SetLineError(error);
-    if (!BackOff()) return;
+    if (result.outcome == Outcome::kStopped) return;
+    if (result.outcome == Outcome::kFailed) return LoseLine(result.error);
+    // Reads that complete at once never wait on the stop event; the flag
+    // spares a call into the system on every arrival.
+    if (stopping_.load()) return;
   }
 }
 
-bool CommReader::BackOff() {
-  backoffMs_ = std::clamp<DWORD>(backoffMs_ * 2, kFirstBackoffMs, kLongestBackoffMs);
-  return ::WaitForSingleObject(stop_.get(), backoffMs_) == WAIT_TIMEOUT;
+CommReader::ReadResult CommReader::Read(char* into, DWORD size) {
+  // ReadFile resets the event itself.
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = readDone_.get();
+  if (!::ReadFile(device_, into, size, nullptr, &overlapped)) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_IO_PENDING) return {Outcome::kFailed, 0, error};
+    const HANDLE waits[] = {readDone_.get(), stop_.get()};
+    for (;;) {
+      const DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, WaitMs());
+      if (waited == WAIT_OBJECT_0) break;
+      if (waited == WAIT_TIMEOUT) {
+        TellWhatIsDue();
+        continue;
+      }
+      const DWORD waitError = waited == WAIT_FAILED ? ::GetLastError() : 0;
+      // Only this thread can cancel its own read; wait until the system has
+      // let go of the buffer and the OVERLAPPED before leaving.
+      ::CancelIo(device_);
+      DWORD ignored = 0;
+      ::GetOverlappedResult(device_, &overlapped, &ignored, TRUE);
+      if (waited == WAIT_OBJECT_0 + 1) return {Outcome::kStopped};
+      return {Outcome::kFailed, 0, waitError};
+    }
+  }
+  DWORD got = 0;
+  if (!::GetOverlappedResult(device_, &overlapped, &got, FALSE)) return {Outcome::kFailed, 0, ::GetLastError()};
+  // A read waits for its first character, so it comes back empty only when
+  // the line has ended.
+  if (got == 0) return {Outcome::kFailed, 0, ERROR_HANDLE_EOF};
+  return {Outcome::kRead, got, 0};
+}
+
+DWORD CommReader::Waiting(DWORD room) const {
+  COMSTAT status{};
+  DWORD errors = 0;
+  // On failure the next read reports the line's state.
+  if (!::ClearCommError(device_, &errors, &status)) return 0;
+  return std::min<DWORD>(status.cbInQue, room);
+}
+
+void CommReader::Tell(ReceiveNotices notices) {
+  if (!buffer_.AddNotices(notices)) return;
+  if (post_()) return;
+  // A full message queue, for instance: the notices wait for the retry.
+  buffer_.PostFailed();
+  retryPost_ = true;
+}
+
+void CommReader::TellWhatIsDue() {
+  ReceiveNotices due = pacing_.OnQuiet(NowMs());
+  // The user-interface thread took everything already: nothing to raise.
+  if (buffer_.Size() == 0) due = 0;
+  retryPost_ = false;
+  Tell(due);
+}
+
+DWORD CommReader::WaitMs() const {
+  std::int64_t wait = retryPost_ ? kPostRetryMs : INFINITE;
+  if (const std::optional<std::int64_t> due = pacing_.NextDueMs()) {
+    const std::int64_t left = *due - NowMs();
+    // The clock counts whole milliseconds: one more keeps a wait from
+    // ending before its time.
+    wait = std::min(wait, left <= 0 ? 0 : left + 1);
+  }
+  return static_cast<DWORD>(wait);
+}
+
+void CommReader::LoseLine(DWORD error) {
+  buffer_.SetLineError(error);
+  Tell(kLossNotice);
+  while (::WaitForSingleObject(stop_.get(), retryPost_ ? kPostRetryMs : INFINITE) == WAIT_TIMEOUT) {
+    retryPost_ = false;
+    Tell(0);
+  }
 }
 
 }  // namespace hushcall::ringwatch

@@ -1,5 +1,7 @@
 #include "ringwatch/win32/receive_buffer.h"
 
+#include <utility>
+
 #include "common/status.h"
 
 namespace hushcall::ringwatch {
@@ -23,25 +25,51 @@ ReceiveBuffer::ReceiveBuffer(std::size_t capacity)
 
 ReceiveBuffer::~ReceiveBuffer() { ::DeleteCriticalSection(&lock_); }
 
-bool ReceiveBuffer::Append(std::string_view bytes) {
+void ReceiveBuffer::Append(std::string_view bytes) {
   Lock lock(lock_);
   bytes_.append(bytes);
   if (bytes_.size() > capacity_) bytes_.erase(0, bytes_.size() - capacity_);
-  lineError_ = 0;
-  if (!bytes_.empty()) ::SetEvent(dataEvent_.get());
-  if (notificationPending_) return false;
-  notificationPending_ = true;
-  return true;
+  if (waitOn_ && !bytes_.empty()) ::SetEvent(dataEvent_.get());
 }
 
 void ReceiveBuffer::SetLineError(DWORD error) {
   Lock lock(lock_);
   lineError_ = error;
+  // A poll waiting for characters learns at once that none will come.
+  if (waitOn_) ::SetEvent(dataEvent_.get());
+}
+
+bool ReceiveBuffer::AddNotices(ReceiveNotices notices) {
+  Lock lock(lock_);
+  notices_ |= notices;
+  if (posted_ || notices_ == 0) return false;
+  posted_ = true;
+  return true;
+}
+
+void ReceiveBuffer::PostFailed() {
+  Lock lock(lock_);
+  posted_ = false;
+}
+
+HANDLE ReceiveBuffer::BeginWait() {
+  Lock lock(lock_);
+  waitOn_ = true;
+  if (!bytes_.empty() || lineError_ != 0) {
+    ::SetEvent(dataEvent_.get());
+  } else {
+    ::ResetEvent(dataEvent_.get());
+  }
+  return dataEvent_.get();
+}
+
+void ReceiveBuffer::EndWait() {
+  Lock lock(lock_);
+  waitOn_ = false;
 }
 
 std::string ReceiveBuffer::Take() {
   Lock lock(lock_);
-  ::ResetEvent(dataEvent_.get());
   return std::exchange(bytes_, std::string());
 }
 
@@ -55,17 +83,18 @@ DWORD ReceiveBuffer::LineError() const {
   return lineError_;
 }
 
-void ReceiveBuffer::NotificationReceived() {
+ReceiveNotices ReceiveBuffer::TakeNotices() {
   Lock lock(lock_);
-  notificationPending_ = false;
+  posted_ = false;
+  return std::exchange(notices_, 0);
 }
 
 void ReceiveBuffer::Clear() {
   Lock lock(lock_);
-  ::ResetEvent(dataEvent_.get());
   bytes_.clear();
   lineError_ = 0;
-  notificationPending_ = false;
+  notices_ = 0;
+  posted_ = false;
 }
 
 }  // namespace hushcall::ringwatch

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/win32/unique.h"
+#include "ringwatch/win32/receive_notices.h"
 
 namespace hushcall::ringwatch {
 
@@ -21,23 +22,32 @@ class ReceiveBuffer {
   ReceiveBuffer(const ReceiveBuffer&) = delete;
   ReceiveBuffer& operator=(const ReceiveBuffer&) = delete;
 
-  // Reader side. Returns true when the caller should post an arrival
-  // notification: none is pending yet.
-  bool Append(std::string_view bytes);
-  // The line failed (the modem side hung up); 0 clears it.
+  // Reader side.
+  void Append(std::string_view bytes);
+  // The line failed (the modem side hung up); Input reports it once nothing
+  // is left to take.
   void SetLineError(DWORD error);
+  // Adds notices for the user-interface thread. True when the caller must
+  // post a notification: there are notices and none is on its way.
+  bool AddNotices(ReceiveNotices notices);
+  // The post failed: the notices stay, and the next AddNotices posts again.
+  void PostFailed();
 
   // User-interface side.
+  // Around a wait for characters: the event is signalled at once when
+  // characters or a line error wait, and by arrivals while the wait is on.
+  // Outside such waits arrivals leave it alone, which spares a call into
+  // the system (a round trip to Wine's server) on every arrival.
+  HANDLE BeginWait();
+  void EndWait();
   std::string Take();
   std::size_t Size() const;
   DWORD LineError() const;
-  // The pending notification has been received; the next arrival posts again.
-  void NotificationReceived();
+  // The notification has been received: its notices, cleared, so that what
+  // arrives from now on is posted anew.
+  ReceiveNotices TakeNotices();
   // Drops everything: used when the port opens and closes.
   void Clear();
-
-  // Signalled while characters wait (manual reset).
-  HANDLE DataEvent() const { return dataEvent_.get(); }
 
  private:
   class Lock;
@@ -46,7 +56,9 @@ class ReceiveBuffer {
   mutable CRITICAL_SECTION lock_;
   std::string bytes_;
   DWORD lineError_ = 0;
-  bool notificationPending_ = false;
+  ReceiveNotices notices_ = 0;
+  bool posted_ = false;
+  bool waitOn_ = false;
   win32::unique_handle dataEvent_;
 };
 

@@ -48,7 +48,9 @@ class RingTimer::State final : public MessageSink {
 
  private:
   void Stop() {
-    if (window_) ::KillTimer(window_->hwnd(), kTimerId);
+    // A stopped timer has nothing to kill: the call is spared on a call's
+    // first ring, where it would delay the player's reaction.
+    if (window_ && enabled_) ::KillTimer(window_->hwnd(), kTimerId);
     enabled_ = false;
   }
 

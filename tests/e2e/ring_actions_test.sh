@@ -85,10 +85,10 @@ ring_expect "nothing reached the player" test -z "$(ring_msgs)"
 ring_expect "Enabled stays stored as 0" test "$(e2e_setting Enabled)" = 0
 
 # A modem that writes every result line in pieces ("RI", "NG", CR, LF):
-# its "OK" and its ring reports are still recognised. Receive events come
-# only once 5 characters wait, so the lone LF that ends a report waits for
-# the next characters to arrive: a call of two rings 1 s apart is
-# recognised by its second ring at the latest, and reacted to once.
+# its "OK" and its ring reports are still recognised. A last piece below
+# the receive threshold of 5 is raised once the line has been quiet for
+# 50 ms, so a call of two rings 1 s apart is recognised by its first ring,
+# and reacted to once.
 ring_restart_modem --pieces
 e2e_settings Enabled=1 Volume=50
 ring_session pieces --state playing --volume 200

@@ -58,6 +58,13 @@ ControlCommand ParseControlLine(std::string_view line) {
     c.bytes = UnescapeC(rest);
     return c;
   }
+  if (verb == "pause") {
+    long long ms = 0;
+    if (!ReadNonNegative(NextWord(rest), ms) || !NextWord(rest).empty() || ms > 60000) return Invalid(line);
+    c.kind = Kind::kPause;
+    c.gap = Millis(ms);
+    return c;
+  }
   if (!NextWord(rest).empty()) return Invalid(line);
   if (verb == "hangup") c.kind = Kind::kHangup;
   else if (verb == "quit") c.kind = Kind::kQuit;

@@ -2,6 +2,8 @@
 //   ring                one ring report now
 //   ring N GAP_MS       N ring reports, GAP_MS apart, the first now
 //   send TEXT           TEXT (with C escapes) written to the line as it is
+//   pause MS            what is sent or rung next goes out MS later than the
+//                       output before it (a report in timed pieces)
 //   hangup              close the line
 //   quit                remove the link and exit
 #pragma once
@@ -14,10 +16,10 @@
 namespace hushcall::modemsim {
 
 struct ControlCommand {
-  enum class Kind { kRing, kSend, kHangup, kQuit, kInvalid };
+  enum class Kind { kRing, kSend, kPause, kHangup, kQuit, kInvalid };
   Kind kind = Kind::kInvalid;
   int rings = 1;
-  Millis gap{0};
+  Millis gap{0};  // kRing: between rings; kPause: the pause
   std::string bytes;  // kSend: unescaped; kInvalid: why
 };
 

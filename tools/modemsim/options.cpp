@@ -168,7 +168,9 @@ Incoming calls (each ring report is exactly "RING" CR LF):
                            hangup if one is asked for
   --control PATH           create a FIFO at PATH and read commands from it,
                            one per line: "ring", "ring N GAP_MS",
-                           "send TEXT" (C escapes \r \n \xNN), "hangup", "quit"
+                           "send TEXT" (C escapes \r \n \xNN), "pause MS"
+                           (what is sent or rung next goes out MS ms after
+                           the output before it), "hangup", "quit"
   --help                   this text
 
 Example, with Wine:

@@ -77,6 +77,8 @@ void OutputQueue::Clear() {
   bytes_ = 0;
 }
 
+void OutputQueue::Pause(TimePoint now, Millis pause) { lastDue_ = std::max(lastDue_, now) + pause; }
+
 void OutputQueue::Push(TimePoint at, std::string bytes, bool endsAnswer) {
   lastDue_ = std::max(at, lastDue_);
   bytes_ += bytes.size();

@@ -47,6 +47,10 @@ class OutputQueue {
   const Chunk* Due(TimePoint now) const;
   void Consume(std::size_t n);
 
+  // What is added next goes out `pause` after the last chunk queued (or
+  // after `now`, when that one is already due).
+  void Pause(TimePoint now, Millis pause);
+
   // Drops everything not yet written (the line was hung up).
   void Clear();
 

@@ -105,6 +105,7 @@ void Simulator::WriteDueOutput(TimePoint now) {
   while (!writeBlocked_) {
     const Chunk* chunk = output_.Due(now);
     if (!chunk) return;
+    const std::int64_t started = RealtimeMicros();
     ssize_t n = write(pty_.master.get(), chunk->bytes.data(), chunk->bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -120,7 +121,7 @@ void Simulator::WriteDueOutput(TimePoint now) {
       throw std::system_error(errno, std::generic_category(), "write to the line");
     }
     lastWrite_ = Clock::now();
-    transcript_.Tx(std::string_view(chunk->bytes).substr(0, static_cast<size_t>(n)));
+    transcript_.Tx(std::string_view(chunk->bytes).substr(0, static_cast<size_t>(n)), started);
     const bool answerDone = chunk->endsAnswer && static_cast<size_t>(n) == chunk->bytes.size();
     output_.Consume(static_cast<size_t>(n));
     // The call script waits for the modem to have answered once: the PC has
@@ -175,6 +176,9 @@ void Simulator::RunControl(const std::string& line, TimePoint now) {
       break;
     case Kind::kSend:
       if (pty_.master) output_.AddRaw(now, c.bytes);
+      break;
+    case Kind::kPause:
+      output_.Pause(now, c.gap);
       break;
     case Kind::kHangup:
       Hangup();

@@ -25,8 +25,10 @@ Transcript::Transcript(const std::string& path) : out_(stderr) {
   out_ = owned_.get();
 }
 
-void Transcript::Write(std::string_view tag, std::string_view text) {
-  const std::string line = FormatTranscriptLine(RealtimeMicros(), tag, text);
+void Transcript::Write(std::string_view tag, std::string_view text) { Write(tag, text, RealtimeMicros()); }
+
+void Transcript::Write(std::string_view tag, std::string_view text, std::int64_t micros) {
+  const std::string line = FormatTranscriptLine(micros, tag, text);
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
 }

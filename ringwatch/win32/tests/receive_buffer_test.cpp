@@ -7,22 +7,38 @@ namespace {
 
 bool Signalled(HANDLE event) { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-TEST(ReceiveBuffer, OneNotificationCoversArrivalsUntilItIsReceived) {
+TEST(ReceiveBuffer, OneNotificationCoversNoticesUntilItIsReceived) {
   ReceiveBuffer buffer(64);
-  EXPECT_TRUE(buffer.Append("RI"));
-  EXPECT_FALSE(buffer.Append("NG")) << "one already pending";
-  buffer.NotificationReceived();
-  EXPECT_TRUE(buffer.Append("\r\n"));
-  EXPECT_EQ(buffer.Take(), "RING\r\n");
+  EXPECT_FALSE(buffer.AddNotices(0)) << "nothing to tell";
+  EXPECT_TRUE(buffer.AddNotices(kArrivalNotice));
+  EXPECT_FALSE(buffer.AddNotices(kTailNotice)) << "one already on its way";
+  EXPECT_EQ(buffer.TakeNotices(), kArrivalNotice | kTailNotice);
+  EXPECT_TRUE(buffer.AddNotices(kArrivalNotice)) << "received: the next one posts again";
 }
 
-TEST(ReceiveBuffer, DataEventFollowsWaitingCharacters) {
+// A refused post must not leave the buffer believing one is on its way:
+// then no notification would ever be posted again.
+TEST(ReceiveBuffer, FailedPostKeepsTheNoticesAndLetsTheNextPost) {
   ReceiveBuffer buffer(64);
-  EXPECT_FALSE(Signalled(buffer.DataEvent()));
+  ASSERT_TRUE(buffer.AddNotices(kArrivalNotice));
+  buffer.PostFailed();
+  EXPECT_TRUE(buffer.AddNotices(0)) << "a retry with nothing new still posts";
+  EXPECT_EQ(buffer.TakeNotices(), kArrivalNotice);
+}
+
+TEST(ReceiveBuffer, WaitEventTellsOfCharactersAndALostLine) {
+  ReceiveBuffer buffer(64);
+  EXPECT_FALSE(Signalled(buffer.BeginWait()));
   buffer.Append("OK");
-  EXPECT_TRUE(Signalled(buffer.DataEvent()));
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "an arrival during the wait";
+  buffer.EndWait();
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "characters that already wait";
+  buffer.EndWait();
   buffer.Take();
-  EXPECT_FALSE(Signalled(buffer.DataEvent()));
+  EXPECT_FALSE(Signalled(buffer.BeginWait()));
+  buffer.SetLineError(ERROR_BROKEN_PIPE);
+  EXPECT_TRUE(Signalled(buffer.BeginWait())) << "a poll must not wait for characters that can't come";
+  buffer.EndWait();
 }
 
 TEST(ReceiveBuffer, OverflowKeepsTheNewestCharacters) {
@@ -33,17 +49,16 @@ TEST(ReceiveBuffer, OverflowKeepsTheNewestCharacters) {
   EXPECT_EQ(buffer.Take(), "89RING\r\n");
 }
 
-TEST(ReceiveBuffer, LineErrorStaysUntilCharactersArriveOrCleared) {
+TEST(ReceiveBuffer, ClearForgetsCharactersLineErrorAndNotices) {
   ReceiveBuffer buffer(64);
-  buffer.SetLineError(ERROR_OPERATION_ABORTED);
-  EXPECT_EQ(buffer.LineError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
   buffer.Append("x");
-  EXPECT_EQ(buffer.LineError(), 0u);
-  buffer.SetLineError(ERROR_GEN_FAILURE);
+  buffer.SetLineError(ERROR_BROKEN_PIPE);
+  ASSERT_TRUE(buffer.AddNotices(kLossNotice));
   buffer.Clear();
   EXPECT_EQ(buffer.LineError(), 0u);
   EXPECT_EQ(buffer.Take(), "");
-  EXPECT_TRUE(buffer.Append("y")) << "clearing also forgets a pending notification";
+  EXPECT_TRUE(buffer.AddNotices(kArrivalNotice)) << "the notification of the earlier session is forgotten";
+  EXPECT_EQ(buffer.TakeNotices(), kArrivalNotice);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs ringwatch_win32_tests under Wine with the modem simulator on COM5.
-# The hangup case closes the line, so it gets a simulator of its own.
+# A hangup case closes the line, so each gets a simulator of its own.
 #   run_tests.sh <ringwatch_win32_tests.exe> <modemsim>
 set -u
 exe=$1
@@ -51,7 +51,11 @@ start_modem main || exit 1
 wine "$exe" --gtest_filter='-CommHangup.*' </dev/null || status=1
 stop_modem
 
-start_modem hangup || exit 1
-wine "$exe" --gtest_filter='CommHangup.*' </dev/null || status=1
-stop_modem
+hangup_cases=$(wine "$exe" --gtest_list_tests --gtest_filter='CommHangup.*' </dev/null | tr -d '\r' | sed -n 's/^  //p')
+[ -n "$hangup_cases" ] || { echo "run_tests: no CommHangup cases listed" >&2; status=1; }
+for case in $hangup_cases; do
+  start_modem "$case" || exit 1
+  wine "$exe" --gtest_filter="CommHangup.$case" </dev/null || status=1
+  stop_modem
+done
 exit $status

@@ -25,6 +25,9 @@ TEST_P(ControlLines, ParseIntoTheirCommand) {
     EXPECT_EQ(got.rings, c.rings);
     EXPECT_EQ(got.gap.count(), c.gap);
   }
+  if (c.kind == Kind::kPause) {
+    EXPECT_EQ(got.gap.count(), c.gap);
+  }
   if (c.kind == Kind::kSend) {
     EXPECT_EQ(got.bytes, c.bytes);
   }
@@ -41,6 +44,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlCase{"send RING\\r\\n", Kind::kSend, 0, 0, "RING\r\n"},
                       ControlCase{"send  two  spaces", Kind::kSend, 0, 0, " two  spaces"},
                       ControlCase{"send \\x00\\xff", Kind::kSend, 0, 0, std::string("\0\xff", 2)},
+                      ControlCase{"pause 20", Kind::kPause, 0, 20, ""},
+                      ControlCase{"pause", Kind::kInvalid, 0, 0, ""},
+                      ControlCase{"pause 20 30", Kind::kInvalid, 0, 0, ""},
                       ControlCase{"hangup", Kind::kHangup, 0, 0, ""},
                       ControlCase{"quit", Kind::kQuit, 0, 0, ""},
                       ControlCase{"quit now", Kind::kInvalid, 0, 0, ""},

@@ -58,6 +58,15 @@ TEST(OutputQueue, ChunksKeepTheirOrderEvenWhenALaterOneIsDueEarlier) {
   EXPECT_EQ(Drain(queue), (std::vector<Written>{{50, "\r\nOK\r\n", true}, {50, "AT\r", false}}));
 }
 
+// A report in timed pieces: "send", "pause 20", "send" read at one moment.
+TEST(OutputQueue, PauseSpacesWhatIsAddedAfterItFromTheChunkBefore) {
+  OutputQueue queue(Shaping{});
+  queue.AddRaw(kT0, "\r\nRIN");
+  queue.Pause(kT0, Millis(20));
+  queue.AddRaw(kT0, "G\r\n");
+  EXPECT_EQ(Drain(queue), (std::vector<Written>{{0, "\r\nRIN", false}, {20, "G\r\n", false}}));
+}
+
 TEST(OutputQueue, NothingIsDueBeforeItsTime) {
   OutputQueue queue(Shaping{});
   queue.AddResult(kT0 + Millis(50), "\r\nOK\r\n", true);
