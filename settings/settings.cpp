@@ -35,7 +35,14 @@ void WriteIfKnown(SettingsStore& store, std::string_view key, const Field<T>& fi
 
 void LoadSettings(Settings& settings, SettingsStore& store, std::string_view decimalSeparator) {
   // Each field is stored before the next key is read, so a failure part-way
-  // leaves the earlier fields loaded and the later ones as they were.
+  // leaves the earlier fields loaded and the later ones as they were, but
+  // unknown: saving must not put an earlier load's values over the store.
+  settings.Action.Forget();
+  settings.Volume.Forget();
+  settings.Percent.Forget();
+  settings.Popup.Forget();
+  settings.Enabled.Forget();
+  settings.COMPort.Forget();
   settings.Action = StrictNumberToInt32(Read(store, "Action", "122"), decimalSeparator);
   settings.Volume = NarrowToByte(StrictNumberToInt32(Read(store, "Volume", "50"), decimalSeparator));
   settings.Percent = ReadFlag(store, "Percent");

@@ -20,9 +20,10 @@ enum ActionCode : std::int32_t {
   kActionStop = kCommandStop,
 };
 
-// One setting. It remembers whether it holds a loaded or applied value, so
-// that saving never writes back a field that was never known (a failed load,
-// or a Quit before any Initialize, must not overwrite the stored settings).
+// One setting. It remembers whether it holds a value loaded or applied since
+// the last load began, so that saving never writes back a field that this
+// session never knew (a failed load, or a Quit before any Initialize, must
+// not overwrite the stored settings, not even with an earlier session's).
 template <class T>
 class Field {
  public:
@@ -35,6 +36,8 @@ class Field {
     known_ = true;
     return *this;
   }
+  // Keeps the value in memory but no longer counts it as known.
+  void Forget() { known_ = false; }
 
  private:
   T value_{};
@@ -59,7 +62,8 @@ inline constexpr std::string_view kSettingsSection = "Common";
 std::int16_t BoolToBit(bool b);
 
 // Fills the record key by key in the order Action, Volume, Percent, Popup,
-// Enabled, COMPort, storing each field before reading the next key.
+// Enabled, COMPort, storing each field before reading the next key. Fields
+// that a failure leaves unloaded keep their values but are no longer known.
 // `decimalSeparator` is the user locale's, for the strict numbers.
 // Throws Failure(kTypeMismatch or kOverflow) at the first key that does not
 // convert; the fields before it keep their new values.

@@ -193,6 +193,26 @@ TEST(SaveSettings, AfterAFailedLoadWritesOnlyTheFieldsLoadedBeforeTheFailure) {
   EXPECT_EQ(store.Value("Enabled"), "1");
 }
 
+// A second session in the same process: the record still holds the first
+// session's values, which must not overwrite what the store now holds.
+TEST(SaveSettings, AfterAFailedReloadWritesNoFieldOfAnEarlierLoad) {
+  MemorySettingsStore store;
+  store.Set("Action", "40046");
+  store.Set("Volume", "300");
+  store.Set("Popup", "0");
+  store.Set("COMPort", "4");
+  Settings s = Previous();
+  ASSERT_EQ(LoadStatus(s, store), kOverflow);
+  EXPECT_EQ(s.Popup, true) << "the record keeps the earlier value in memory";
+  store.ClearCalls();
+  ASSERT_EQ(SaveStatus(s, store), kOk);
+  EXPECT_EQ(store.Writes(), (Writes{{"Action", "40046"}}));
+  EXPECT_EQ(store.Value("Volume"), "300");
+  EXPECT_EQ(store.Value("Popup"), "0");
+  EXPECT_EQ(store.Value("COMPort"), "4");
+  EXPECT_EQ(store.Value("Enabled"), std::nullopt);
+}
+
 TEST(SaveSettings, AfterAFailureAtTheFirstKeyWritesNothing) {
   MemorySettingsStore store;
   store.Set("Action", "pause");
