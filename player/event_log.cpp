@@ -2,22 +2,9 @@
 
 #include <windows.h>
 
-namespace hushcall::player {
+#include "common/win32/unix_clock.h"
 
-long long UnixMicroseconds() {
-  // GetSystemTimePreciseAsFileTime is newer than the headers' target.
-  using PreciseFn = void(WINAPI*)(FILETIME*);
-  static const PreciseFn precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
-  FILETIME ft{};
-  if (precise) precise(&ft);
-  else ::GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t;
-  t.LowPart = ft.dwLowDateTime;
-  t.HighPart = ft.dwHighDateTime;
-  constexpr unsigned long long kUnixEpochIn100ns = 116444736000000000ULL;
-  return static_cast<long long>((t.QuadPart - kUnixEpochIn100ns) / 10);
-}
+namespace hushcall::player {
 
 EventLog::EventLog(const std::wstring& path) {
   if (path.empty()) return;
@@ -29,7 +16,7 @@ EventLog::EventLog(const std::wstring& path) {
 
 void EventLog::Write(const std::string& what) {
   if (!file_) return;
-  std::string line = std::to_string(UnixMicroseconds()) + " " + what + "\n";
+  std::string line = std::to_string(win32::UnixMicroseconds()) + " " + what + "\n";
   DWORD written = 0;
   ::WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

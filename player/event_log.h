@@ -22,7 +22,4 @@ class EventLog {
   win32::unique_hfile file_;
 };
 
-// Microseconds since 1970 from the precise system clock.
-long long UnixMicroseconds();
-
 }  // namespace hushcall::player

@@ -2,7 +2,7 @@
 # Installs what the build and the tests need, when missing (Debian 12).
 set -euo pipefail
 
-need=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
+need=(cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
       wine wine32:i386 libwine-dev:i386 xvfb x11-apps imagemagick procps
       nsis fonts-wine)

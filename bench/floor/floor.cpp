@@ -16,25 +16,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/win32/unix_clock.h"
+
 namespace {
 
 constexpr UINT kReadMessage = WM_APP + 1;
-
-// The same clock as the stand-in player's log, so that both are measured alike.
-long long UnixMicroseconds() {
-  // GetSystemTimePreciseAsFileTime is newer than the headers' target.
-  using PreciseFn = void(WINAPI*)(FILETIME*);
-  static const PreciseFn precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
-  FILETIME ft{};
-  if (precise) precise(&ft);
-  else ::GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t;
-  t.LowPart = ft.dwLowDateTime;
-  t.HighPart = ft.dwHighDateTime;
-  constexpr unsigned long long kUnixEpochIn100ns = 116444736000000000ULL;
-  return static_cast<long long>((t.QuadPart - kUnixEpochIn100ns) / 10);
-}
 
 class Handle {
  public:
@@ -77,7 +63,7 @@ Handle* g_log = nullptr;
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kReadMessage) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  const std::string line = std::to_string(UnixMicroseconds()) + " read " + std::to_string(wParam) + "\n";
+  const std::string line = std::to_string(hushcall::win32::UnixMicroseconds()) + " read " + std::to_string(wParam) + "\n";
   DWORD written = 0;
   ::WriteFile(g_log->get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   return 0;
@@ -121,7 +107,7 @@ int wmain(int argc, wchar_t** argv) {
   Reader reader{device.get(), window};
   Handle thread(::CreateThread(nullptr, 0, &ReadLoop, &reader, 0, nullptr));
   if (!thread) return 1;
-  const std::string ready = std::to_string(UnixMicroseconds()) + " ready\n";
+  const std::string ready = std::to_string(hushcall::win32::UnixMicroseconds()) + " ready\n";
   DWORD written = 0;
   ::WriteFile(log.get(), ready.data(), static_cast<DWORD>(ready.size()), &written, nullptr);
 
