@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -20,6 +21,7 @@ class FakeTimer final : public ringwatch::Timer {
             std::string name = "Timer")
       : log_(log), clock_(clock), intervalMs_(intervalMs), name_(std::move(name)) {}
   ~FakeTimer() override {
+    *alive_ = false;
     if (onDestroyed) onDestroyed();
   }
 
@@ -35,17 +37,22 @@ class FakeTimer final : public ringwatch::Timer {
   void SetOnTimer(std::function<void()> handler) override { onTimer_ = std::move(handler); }
 
   // Moves the clock on by `ms`, raising the expiry event at each due time.
-  // Runs no expiry that falls due only after a handler's own wait.
+  // Runs no expiry that falls due only after a handler's own wait. A handler
+  // may destroy the timer (an unload inside the event): then the clock alone
+  // moves on.
   void Advance(std::int64_t ms) {
-    const std::int64_t end = clock_.nowMs + ms;
-    while (enabled_ && startedMs_ + intervalMs_ <= end) {
-      clock_.nowMs = startedMs_ + intervalMs_;
-      startedMs_ = clock_.nowMs;
+    FakeClock& clock = clock_;
+    const std::shared_ptr<bool> alive = alive_;
+    const std::int64_t end = clock.nowMs + ms;
+    while (*alive && enabled_ && startedMs_ + intervalMs_ <= end) {
+      clock.nowMs = startedMs_ + intervalMs_;
+      startedMs_ = clock.nowMs;
       log_.push_back(name_ + " expired");
-      if (onTimer_) onTimer_();
+      auto handler = onTimer_;
+      if (handler) handler();
     }
     // A handler that waited has moved the clock on already; time never goes back.
-    if (clock_.nowMs < end) clock_.nowMs = end;
+    if (clock.nowMs < end) clock.nowMs = end;
   }
 
   // Raises the expiry event now, whatever the time; the handler may destroy
@@ -63,6 +70,7 @@ class FakeTimer final : public ringwatch::Timer {
   bool enabled_ = false;
   std::int64_t startedMs_ = 0;
   std::function<void()> onTimer_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace hushcall::testing
