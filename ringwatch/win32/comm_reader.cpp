@@ -15,15 +15,15 @@ win32::unique_handle NewEvent() {
 }
 
 // Milliseconds of a monotonic clock finer than the system tick.
+// Asks for the frequency each time: it runs on the reader thread, where a
+// function-local static would race without a guard.
 std::int64_t NowMs() {
-  static const LONGLONG frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f.QuadPart;
-  }();
+  LARGE_INTEGER frequency;
   LARGE_INTEGER count;
+  ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&count);
-  return count.QuadPart / frequency * 1000 + count.QuadPart % frequency * 1000 / frequency;
+  const LONGLONG f = frequency.QuadPart;
+  return count.QuadPart / f * 1000 + count.QuadPart % f * 1000 / f;
 }
 
 }  // namespace
