@@ -1,5 +1,7 @@
 #include "player/player_window.h"
 
+#include <psapi.h>
+
 #include <cstdint>
 
 #include "common/player_protocol.h"
@@ -9,6 +11,7 @@ namespace hushcall::player {
 namespace {
 
 constexpr UINT_PTR kExitTimer = 1;
+constexpr UINT_PTR kResourceTimer = 2;
 
 std::string Signed(WPARAM value) { return std::to_string(static_cast<std::int32_t>(value)); }
 std::string Signed(LPARAM value) { return std::to_string(static_cast<std::int32_t>(value)); }
@@ -51,6 +54,10 @@ void PlayerWindow::Start(const std::wstring& pluginFolder) {
   if (options_.uninstallPlugin)
     ::PostMessageW(hwnd_, WM_COMMAND, kCommandUninstallFirst + *options_.uninstallPlugin, 0);
   if (options_.exitAfterMs) ::SetTimer(hwnd_, kExitTimer, *options_.exitAfterMs, nullptr);
+  if (options_.resourceLogMs) {
+    LogResources();
+    ::SetTimer(hwnd_, kResourceTimer, *options_.resourceLogMs, nullptr);
+  }
 }
 
 LRESULT CALLBACK PlayerWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -126,10 +133,21 @@ void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
 }
 
 void PlayerWindow::OnTimer(UINT_PTR id) {
+  if (id == kResourceTimer) LogResources();
   if (id != kExitTimer) return;
   ::KillTimer(hwnd_, kExitTimer);
   log_.Write("exit timer");
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void PlayerWindow::LogResources() {
+  DWORD handles = 0;
+  ::GetProcessHandleCount(::GetCurrentProcess(), &handles);
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  log_.Write("resources handles=" + std::to_string(handles) +
+             " private_kb=" + std::to_string(memory.PrivateUsage / 1024));
 }
 
 void PlayerWindow::OnClose() {
