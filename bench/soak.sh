@@ -1,7 +1,7 @@
 #!/bin/bash
 # A long run under Wine, printed as figures, not a pass/fail test:
 #  1. --calls incoming calls through --pairs stand-in players, each with its
-#     own modem simulator and port as in bench/run.sh (calls 11 s apart per
+#     own modem simulator and port as in bench/run.sh (calls --period-ms, 12 s, apart per
 #     port, staggered across ports), with a mix of actions (volume, pause,
 #     stop), the popup on half the players (answered here), result lines in
 #     pieces and noise between lines on some simulators, and a hang-up and
@@ -12,7 +12,7 @@
 #     and private memory (logged every --resource-ms) first, last and maximum;
 #  2. --cycles COM start/stop cycles of plugin_cycles_test in one process.
 #
-#   bench/soak.sh [--calls N] [--pairs K] [--hangup-every N] [--cycles N] [--resource-ms MS]
+#   bench/soak.sh [--calls N] [--pairs K] [--hangup-every N] [--cycles N] [--resource-ms MS] [--period-ms MS]
 #
 # Needs the built trees build/native and build/win32. Writes nothing to the
 # repository; the last line is a one-line summary.
@@ -23,6 +23,8 @@ pairs=12
 hangup_every=100
 cycles=10000
 resource_ms=10000
+# A call lasts 10 s after its last ring; 2 s more for a loaded machine.
+period_ms=12000
 while [ $# -gt 0 ]; do
   case $1 in
     --calls) calls=$2; shift 2 ;;
@@ -30,7 +32,8 @@ while [ $# -gt 0 ]; do
     --hangup-every) hangup_every=$2; shift 2 ;;
     --cycles) cycles=$2; shift 2 ;;
     --resource-ms) resource_ms=$2; shift 2 ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --period-ms) period_ms=$2; shift 2 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "soak: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -43,7 +46,6 @@ for f in "$HC_MODEMSIM" "$HC_WIN32_BUILD/player/player.exe" "$cycles_exe"; do
   [ -e "$f" ] || { echo "soak: $f missing; run scripts/build.sh" >&2; exit 1; }
 done
 
-readonly kCallPeriodMs=11000  # a call lasts 10 s after its last ring
 readonly kFirstPort=5
 readonly kActions=(122 40046 40047)
 readonly kLostText="Hushcall lost the modem on COM"
@@ -108,7 +110,7 @@ start_player() {
 answer_boxes() {
   local text
   while [ ! -e "$HC_WORK/stop" ]; do
-    hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 1000 >/dev/null || continue
+    hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300 >/dev/null || { sleep 0.2; continue; }
     text=$(hushctl msgbox-text --class '#32770' --title "$HC_TITLE" --timeout 200)
     hushctl msgbox-press --class '#32770' --title "$HC_TITLE" --button ok --timeout 200 >/dev/null &&
       echo "$text" >>"$HC_WORK/boxes"
@@ -117,7 +119,9 @@ answer_boxes() {
 
 : >"$HC_WORK/pids"; : >"$HC_WORK/boxes"
 stop_all() { touch "$HC_WORK/stop"; while read -r p; do kill "$p" 2>/dev/null; done <"$HC_WORK/pids"; }
-trap 'stop_all; e2e_end' EXIT
+# HC_SOAK_KEEP=DIR keeps the logs and transcripts there.
+keep_logs() { [ -n "${HC_SOAK_KEEP:-}" ] && mkdir -p "$HC_SOAK_KEEP" && cp -r "$HC_WORK/." "$HC_SOAK_KEEP/"; }
+trap 'stop_all; keep_logs; e2e_end' EXIT
 
 e2e_settings Enabled=1 Volume=50 Percent=0
 say "starting $pairs players on COM$kFirstPort..COM$((kFirstPort + pairs - 1))"
@@ -127,7 +131,7 @@ echo $! >>"$HC_WORK/pids"
 
 # --- the calls ---------------------------------------------------------------
 
-stagger_ms=$((kCallPeriodMs / pairs))
+stagger_ms=$((period_ms / pairs))
 hangups=0
 declare -a sent
 for ((i = 0; i < pairs; i++)); do sent[$i]=0; done
@@ -234,7 +238,7 @@ cat <<EOF
 
 Hushcall soak under Wine ($(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))
 
-Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $kCallPeriodMs ms per port
+Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $period_ms ms per port
   (per player: action, popup, simulator shaping, calls, reactions, handles and private KB first/last/max)
 $table  reactions            $total  (missing $missing, extra $extra)
   popups answered      $popups of $popup_calls

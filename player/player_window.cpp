@@ -140,14 +140,28 @@ void PlayerWindow::OnTimer(UINT_PTR id) {
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
+// Wine 8 answers GetProcessHandleCount with 0 and leaves PrivateUsage at 0;
+// there the handles are counted by asking about every value of the handle
+// table's range, and private bytes are the committed private regions.
 void PlayerWindow::LogResources() {
   DWORD handles = 0;
-  ::GetProcessHandleCount(::GetCurrentProcess(), &handles);
+  if (!::GetProcessHandleCount(::GetCurrentProcess(), &handles) || handles == 0) {
+    DWORD flags = 0;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4)
+      if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++handles;
+  }
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
   ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  log_.Write("resources handles=" + std::to_string(handles) +
-             " private_kb=" + std::to_string(memory.PrivateUsage / 1024));
+  SIZE_T privateBytes = memory.PrivateUsage;
+  MEMORY_BASIC_INFORMATION region{};
+  if (privateBytes == 0) {
+    for (auto* at = static_cast<const char*>(nullptr); ::VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+      if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) privateBytes += region.RegionSize;
+    }
+  }
+  log_.Write("resources handles=" + std::to_string(handles) + " private_kb=" + std::to_string(privateBytes / 1024));
 }
 
 void PlayerWindow::OnClose() {
