@@ -13,6 +13,7 @@ const wchar_t kUsage[] =
     L"  --config N             after init, open the configuration of plug-in N once\n"
     L"  --uninstall N          after init, remove plug-in N as the preferences do\n"
     L"  --exit-after-ms N      quit the plug-ins and exit after N ms\n"
+    L"  --resource-log-ms N    log the process's handle count and private bytes every N ms\n"
     L"Messages: WM_USER lParam 122 sets the volume (wParam -666 asks it), lParam 104\n"
     L"answers 1/3/0 for playing/paused/stopped; WM_COMMAND 40045 play, 40046 pause\n"
     L"toggle, 40047 stop, 40001 quit, 41000+N configure plug-in N, 42000+N remove it.\n";
@@ -84,6 +85,10 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
       auto n = integer(0, 0x7FFFFFFF);
       if (!n) return result;
       o.exitAfterMs = *n;
+    } else if (name == L"--resource-log-ms") {
+      auto n = integer(1, 0x7FFFFFFF);
+      if (!n) return result;
+      o.resourceLogMs = *n;
     } else {
       result.error = L"unknown option: " + name;
       return result;

@@ -17,6 +17,7 @@ struct PlayerOptions {
   std::optional<int> configPlugin;
   std::optional<int> uninstallPlugin;
   std::optional<int> exitAfterMs;
+  std::optional<int> resourceLogMs;  // log handles and private bytes this often
   bool help = false;
 };
 

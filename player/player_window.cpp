@@ -1,5 +1,7 @@
 #include "player/player_window.h"
 
+#include <psapi.h>
+
 #include <cstdint>
 
 #include "common/player_protocol.h"
@@ -9,6 +11,7 @@ namespace hushcall::player {
 namespace {
 
 constexpr UINT_PTR kExitTimer = 1;
+constexpr UINT_PTR kResourceTimer = 2;
 
 std::string Signed(WPARAM value) { return std::to_string(static_cast<std::int32_t>(value)); }
 std::string Signed(LPARAM value) { return std::to_string(static_cast<std::int32_t>(value)); }
@@ -51,6 +54,10 @@ void PlayerWindow::Start(const std::wstring& pluginFolder) {
   if (options_.uninstallPlugin)
     ::PostMessageW(hwnd_, WM_COMMAND, kCommandUninstallFirst + *options_.uninstallPlugin, 0);
   if (options_.exitAfterMs) ::SetTimer(hwnd_, kExitTimer, *options_.exitAfterMs, nullptr);
+  if (options_.resourceLogMs) {
+    LogResources();
+    ::SetTimer(hwnd_, kResourceTimer, *options_.resourceLogMs, nullptr);
+  }
 }
 
 LRESULT CALLBACK PlayerWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -126,10 +133,35 @@ void PlayerWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
 }
 
 void PlayerWindow::OnTimer(UINT_PTR id) {
+  if (id == kResourceTimer) LogResources();
   if (id != kExitTimer) return;
   ::KillTimer(hwnd_, kExitTimer);
   log_.Write("exit timer");
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+// Wine 8 answers GetProcessHandleCount with 0 and leaves PrivateUsage at 0;
+// there the handles are counted by asking about every value of the handle
+// table's range, and private bytes are the committed private regions.
+void PlayerWindow::LogResources() {
+  DWORD handles = 0;
+  if (!::GetProcessHandleCount(::GetCurrentProcess(), &handles) || handles == 0) {
+    DWORD flags = 0;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4)
+      if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++handles;
+  }
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  SIZE_T privateBytes = memory.PrivateUsage;
+  MEMORY_BASIC_INFORMATION region{};
+  if (privateBytes == 0) {
+    for (auto* at = static_cast<const char*>(nullptr); ::VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+      if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) privateBytes += region.RegionSize;
+    }
+  }
+  log_.Write("resources handles=" + std::to_string(handles) + " private_kb=" + std::to_string(privateBytes / 1024));
 }
 
 void PlayerWindow::OnClose() {

@@ -36,7 +36,8 @@ class PlayerWindow {
   LRESULT OnUser(WPARAM wparam, LPARAM lparam);      // volume and status requests
   void OnCommand(WPARAM wparam, LPARAM lparam);      // playback, quit and config commands
   void OnClose();                                    // quits the plug-ins, then the window
-  void OnTimer(UINT_PTR id);                         // --exit-after-ms
+  void OnTimer(UINT_PTR id);                         // --exit-after-ms, --resource-log-ms
+  void LogResources();                               // handle count and private bytes
   void OnPaint();                                    // state, volume and plug-ins as text
   void BuildMenu();
   void Refresh() { ::InvalidateRect(hwnd_, nullptr, TRUE); }

@@ -49,6 +49,8 @@ class Win32DialogView final : public DialogView {
   HWND ToolTips() const { return toolTips_; }
 
  private:
+  // Before the controls they subclass: see the definition.
+  void DestroyToolTips();
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR subclassId, DWORD_PTR self);

@@ -77,7 +77,7 @@ TEST(PlayerCommandLine, DefaultsArePlayingAtVolume200) {
 TEST(PlayerCommandLine, ReadsEveryOption) {
   ParseResult r = ParseCommandLine({L"--plugins", L"C:\\p", L"--state", L"paused", L"--volume",
                                     L"17", L"--log", L"x.log", L"--config", L"1",
-                                    L"--exit-after-ms", L"2500"});
+                                    L"--exit-after-ms", L"2500", L"--resource-log-ms", L"10000"});
   ASSERT_TRUE(r.error.empty());
   EXPECT_EQ(r.options.pluginDir, L"C:\\p");
   EXPECT_EQ(r.options.state, PlayState::kPaused);
@@ -85,13 +85,14 @@ TEST(PlayerCommandLine, ReadsEveryOption) {
   EXPECT_EQ(r.options.logFile, L"x.log");
   EXPECT_EQ(r.options.configPlugin, 1);
   EXPECT_EQ(r.options.exitAfterMs, 2500);
+  EXPECT_EQ(r.options.resourceLogMs, 10000);
 }
 
 TEST(PlayerCommandLine, RejectsBadInput) {
   const std::vector<std::vector<std::wstring>> cases = {
       {L"--state", L"rewinding"}, {L"--volume", L"256"}, {L"--volume", L"-1"},
       {L"--volume", L"12x"},      {L"--volume"},         {L"--frobnicate", L"1"},
-      {L"--exit-after-ms", L""}};
+      {L"--exit-after-ms", L""},  {L"--resource-log-ms", L"0"}};
   for (const auto& args : cases) EXPECT_FALSE(ParseCommandLine(args).error.empty()) << args[0];
 }
 

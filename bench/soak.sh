@@ -1,0 +1,256 @@
+#!/bin/bash
+# A long run under Wine, printed as figures, not a pass/fail test:
+#  1. --calls incoming calls through --pairs stand-in players, each with its
+#     own modem simulator and port as in bench/run.sh (calls --period-ms, 12 s, apart per
+#     port, staggered across ports), with a mix of actions (volume, pause,
+#     stop), the popup on half the players (answered here), result lines in
+#     pieces and noise between lines on some simulators, and a hang-up and
+#     return of the line every --hangup-every calls (the simulator restarted
+#     on the same link; the plug-in's "lost the modem" box answered here).
+#     It counts one reaction per call and none else, checks that no player
+#     crashed and that all exit cleanly, and prints each player's handle count
+#     and private memory (logged every --resource-ms) first, last and maximum;
+#  2. --cycles COM start/stop cycles of plugin_cycles_test in one process.
+#
+#   bench/soak.sh [--calls N] [--pairs K] [--hangup-every N] [--cycles N] [--resource-ms MS] [--period-ms MS]
+#
+# Needs the built trees build/native and build/win32. Writes nothing to the
+# repository; the last line is a one-line summary.
+set -u
+
+calls=1000
+pairs=12
+hangup_every=100
+cycles=10000
+resource_ms=10000
+# A call lasts 10 s after its last ring; 2 s more for a loaded machine.
+period_ms=12000
+while [ $# -gt 0 ]; do
+  case $1 in
+    --calls) calls=$2; shift 2 ;;
+    --pairs) pairs=$2; shift 2 ;;
+    --hangup-every) hangup_every=$2; shift 2 ;;
+    --cycles) cycles=$2; shift 2 ;;
+    --resource-ms) resource_ms=$2; shift 2 ;;
+    --period-ms) period_ms=$2; shift 2 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "soak: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+export HC_WIN32_BUILD=$root/build/win32
+export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
+cycles_exe=$HC_WIN32_BUILD/plugin/win32/tests/plugin_cycles_test.exe
+for f in "$HC_MODEMSIM" "$HC_WIN32_BUILD/player/player.exe" "$cycles_exe"; do
+  [ -e "$f" ] || { echo "soak: $f missing; run scripts/build.sh" >&2; exit 1; }
+done
+
+readonly kFirstPort=5
+readonly kActions=(122 40046 40047)
+readonly kLostText="Hushcall lost the modem on COM"
+
+. "$root/tests/e2e/lib.sh"
+e2e_begin
+started=$SECONDS
+say() { echo "soak: $*" >&2; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# --- the pairs ---------------------------------------------------------------
+
+# Pair i: action kActions[i % 3]; popup on the second half; simulator shaping
+# by i % 4: plain, pieces, noise, both.
+action_of() { echo "${kActions[$(($1 % 3))]}"; }
+popup_of() { [ "$1" -ge $((pairs / 2)) ] && echo 1 || echo 0; }
+shaping_of() {
+  case $(($1 % 4)) in 1) echo --pieces ;; 2) echo --noise ;; 3) echo --pieces --noise ;; esac
+}
+
+# start_modem I: the simulator of pair I, a new transcript for each start.
+start_modem() {
+  local i=$1 port=$((kFirstPort + $1)) gen
+  gen=$(ls "$HC_WORK"/modem$port.*.log 2>/dev/null | wc -l)
+  rm -f "$HC_WORK/modem$port.ctl"
+  # shellcheck disable=SC2046
+  "$HC_MODEMSIM" --link "$WINEPREFIX/dosdevices/com$port" $(shaping_of "$i") \
+    --transcript "$HC_WORK/modem$port.$gen.log" --control "$HC_WORK/modem$port.ctl" \
+    </dev/null >"$HC_WORK/modem$port.out" 2>&1 &
+  echo $! >"$HC_WORK/modem$port.pid"
+  echo $! >>"$HC_WORK/pids"
+  e2e_wait_for "$HC_WORK/modem$port.out" '^ready' 10 || { say "simulator on COM$port did not start"; exit 1; }
+}
+
+# hangup_and_return I: the line of pair I goes and comes back 3 s later.
+hangup_and_return() {
+  local port=$((kFirstPort + $1)) pid
+  pid=$(cat "$HC_WORK/modem$port.pid")
+  echo hangup >"$HC_WORK/modem$port.ctl"
+  sleep 0.5
+  kill "$pid" 2>/dev/null
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+  sleep 2.5
+  start_modem "$1"
+}
+
+start_player() {
+  local i=$1 port=$((kFirstPort + $1))
+  local log=$HC_WORK/player$port.log
+  e2e_settings COMPort="$port" Action="$(action_of "$i")" Popup="$(popup_of "$i")"
+  wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$HC_WORK/plugins")" \
+    --log "$(hc_winpath "$HC_WORK")\\player$port.log" --state playing --volume 200 \
+    --resource-log-ms "$resource_ms" </dev/null >"$HC_WORK/player$port.out" 2>&1 &
+  echo $! >"$HC_WORK/player$port.pid"
+  echo $! >>"$HC_WORK/pids"
+  e2e_wait_for "$log" 'plugin gen_hushcall\.dll init -> ' 60 || { say "player on COM$port did not start"; exit 1; }
+  grep -q 'plugin gen_hushcall\.dll init -> 0' "$log" || { say "plug-in init failed on COM$port"; exit 1; }
+}
+
+# Every "Hushcall" box (the popup, the lost line) answered with OK and its
+# text recorded, until the stop file appears.
+answer_boxes() {
+  local text
+  while [ ! -e "$HC_WORK/stop" ]; do
+    hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300 >/dev/null || { sleep 0.2; continue; }
+    text=$(hushctl msgbox-text --class '#32770' --title "$HC_TITLE" --timeout 200)
+    hushctl msgbox-press --class '#32770' --title "$HC_TITLE" --button ok --timeout 200 >/dev/null &&
+      echo "$text" >>"$HC_WORK/boxes"
+  done
+}
+
+: >"$HC_WORK/pids"; : >"$HC_WORK/boxes"
+stop_all() { touch "$HC_WORK/stop"; while read -r p; do kill "$p" 2>/dev/null; done <"$HC_WORK/pids"; }
+# HC_SOAK_KEEP=DIR keeps the logs and transcripts there.
+keep_logs() { [ -n "${HC_SOAK_KEEP:-}" ] && mkdir -p "$HC_SOAK_KEEP" && cp -r "$HC_WORK/." "$HC_SOAK_KEEP/"; }
+trap 'stop_all; keep_logs; e2e_end' EXIT
+
+e2e_settings Enabled=1 Volume=50 Percent=0
+say "starting $pairs players on COM$kFirstPort..COM$((kFirstPort + pairs - 1))"
+for ((i = 0; i < pairs; i++)); do start_modem "$i"; start_player "$i"; done
+answer_boxes &
+echo $! >>"$HC_WORK/pids"
+
+# --- the calls ---------------------------------------------------------------
+
+stagger_ms=$((period_ms / pairs))
+hangups=0
+declare -a sent
+for ((i = 0; i < pairs; i++)); do sent[$i]=0; done
+say "$calls calls, one every $stagger_ms ms across the ports; a hang-up every $hangup_every calls"
+t0=$(now_ms)
+for ((k = 0; k < calls; k++)); do
+  i=$((k % pairs))
+  wait_ms=$((t0 + k * stagger_ms - $(now_ms)))
+  [ $wait_ms -gt 0 ] && sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
+  echo ring >"$HC_WORK/modem$((kFirstPort + i)).ctl"
+  sent[$i]=$((sent[$i] + 1))
+  if [ $(((k + 1) % hangup_every)) -eq 0 ]; then
+    # After this call's reaction, well before this port's next ring.
+    (sleep 1.5; hangup_and_return "$i") &
+    hangups=$((hangups + 1))
+  fi
+  [ $(((k + 1) % 100)) -eq 0 ] && say "$((k + 1)) calls"
+done
+sleep 5
+
+# --- the checks --------------------------------------------------------------
+
+crashed=0
+for ((i = 0; i < pairs; i++)); do
+  port=$((kFirstPort + i))
+  kill -0 "$(cat "$HC_WORK/player$port.pid")" 2>/dev/null || crashed=$((crashed + 1))
+done
+touch "$HC_WORK/stop"; sleep 1.5
+# Each close reaches one of the players; all must exit with code 0.
+players_alive() {
+  local port
+  for ((port = kFirstPort; port < kFirstPort + pairs; port++)); do
+    kill -0 "$(cat "$HC_WORK/player$port.pid")" 2>/dev/null && return 0
+  done
+  return 1
+}
+for ((try = 0; try < 3 * pairs; try++)); do
+  players_alive || break
+  hushctl player-close >/dev/null; sleep 0.5
+done
+
+# Reactions per player: the message its action sends on each call. A pause
+# asks first whether the player plays (lParam 104) and toggles only then:
+# one pause command in all, then only the question.
+reaction_re() {
+  case $1 in
+    122) echo 'msg WM_USER wParam=[0-9]+ lParam=122 ' ;;
+    40046) echo 'msg WM_USER wParam=0 lParam=104 ' ;;
+    40047) echo 'msg WM_COMMAND wParam=40047 ' ;;
+  esac
+}
+total=0 missing=0 extra=0 unclean=0 popup_calls=0
+table=""
+handles_first=0 handles_last=0 handles_max=0 kb_first=0 kb_last=0 kb_max=0
+for ((i = 0; i < pairs; i++)); do
+  port=$((kFirstPort + i)); log=$HC_WORK/player$port.log; a=$(action_of "$i")
+  n=$(e2e_count "$log" "$(reaction_re "$a")")
+  total=$((total + n))
+  [ "$n" -lt "${sent[$i]}" ] && missing=$((missing + sent[$i] - n))
+  [ "$n" -gt "${sent[$i]}" ] && extra=$((extra + n - sent[$i]))
+  # Messages of the other actions are reactions to nothing.
+  others=$(grep -Ec 'msg WM_USER wParam=[0-9-]+ lParam=122 |msg WM_COMMAND wParam=4004[67] ' "$log")
+  own=$(grep -Ec "$(reaction_re "$a")" "$log")
+  [ "$a" = 40046 ] && own=$(e2e_count "$log" 'msg WM_COMMAND wParam=40046 ')
+  extra=$((extra + others - own))
+  [ "$a" = 40046 ] && [ "$own" -ne 1 ] && extra=$((extra + 1))
+  [ "$(popup_of "$i")" = 1 ] && popup_calls=$((popup_calls + sent[$i]))
+  grep -Eq '^[0-9]+ exit code=0$' "$log" && ! grep -Eiq 'fault|unhandled' "$HC_WORK/player$port.out" ||
+    unclean=$((unclean + 1))
+  res=$(grep -E ' resources handles=' "$log" | sed -E 's/.*handles=([0-9]+) private_kb=([0-9]+)/\1 \2/')
+  read -r h1 k1 <<<"$(echo "$res" | head -1)"
+  read -r h2 k2 <<<"$(echo "$res" | tail -1)"
+  hm=$(echo "$res" | awk 'm < $1 {m = $1} END {print m + 0}')
+  km=$(echo "$res" | awk 'm < $2 {m = $2} END {print m + 0}')
+  table+=$(printf '  COM%-3s %-6s popup %s %-18s calls %4d reactions %4d  handles %s/%s/%s  private KB %s/%s/%s' \
+    "$port" "$a" "$(popup_of "$i")" "$(shaping_of "$i" | tr -d -)" "${sent[$i]}" "$n" "$h1" "$h2" "$hm" "$k1" "$k2" "$km")$'\n'
+  # The flattest and the worst: the largest growth of any player.
+  if [ $((h2 - h1)) -ge $((handles_last - handles_first)) ] || [ "$i" -eq 0 ]; then
+    handles_first=$h1 handles_last=$h2
+  fi
+  [ "$hm" -gt "$handles_max" ] && handles_max=$hm
+  if [ $((k2 - k1)) -ge $((kb_last - kb_first)) ] || [ "$i" -eq 0 ]; then kb_first=$k1 kb_last=$k2; fi
+  [ "$km" -gt "$kb_max" ] && kb_max=$km
+done
+popups=$(grep -c 'The phone is ringing!' "$HC_WORK/boxes")
+lost=$(grep -c "$kLostText" "$HC_WORK/boxes")
+soak_s=$((SECONDS - started))
+
+# --- the COM cycles ------------------------------------------------------------
+
+say "$cycles COM cycles"
+cycles_start=$SECONDS
+cycles_out=$(HUSHCALL_CYCLES=$cycles bash "$root/plugin/win32/tests/run_cycles.sh" "$cycles_exe" "$HC_MODEMSIM" 2>&1)
+cycles_rc=$?
+cycles_s=$((SECONDS - cycles_start))
+cycles_summary=$(echo "$cycles_out" | grep '^cycles summary' | sed 's/^cycles summary: //')
+[ $cycles_rc -eq 0 ] || echo "$cycles_out" | grep -E 'Failure|Expected|Which is|error' | head -10
+
+ok=1
+[ "$missing" -eq 0 ] && [ "$extra" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$unclean" -eq 0 ] &&
+  [ "$popups" -eq "$popup_calls" ] && [ "$lost" -eq "$hangups" ] && [ $cycles_rc -eq 0 ] || ok=0
+
+cat <<EOF
+
+Hushcall soak under Wine ($(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))
+
+Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $period_ms ms per port
+  (per player: action, popup, simulator shaping, calls, reactions, handles and private KB first/last/max)
+$table  reactions            $total  (missing $missing, extra $extra)
+  popups answered      $popups of $popup_calls
+  lost-line boxes      $lost of $hangups hang-ups
+  players crashed      $crashed, not exiting cleanly $unclean
+  player handles       first $handles_first last $handles_last max $handles_max (the player that grew most)
+  player private KB    first $kb_first last $kb_last max $kb_max (the player that grew most)
+  duration             $soak_s s
+
+COM cycles: $cycles in one process, exit $cycles_rc, $cycles_s s
+  $cycles_summary
+
+EOF
+echo "soak: $([ $ok = 1 ] && echo PASS || echo FAIL): $calls calls, $total reactions (missing $missing, extra $extra), popups $popups/$popup_calls, lost-line $lost/$hangups, crashes $crashed, unclean exits $unclean, player handles $handles_first->$handles_last (max $handles_max), private KB $kb_first->$kb_last (max $kb_max), $cycles COM cycles exit $cycles_rc, $((SECONDS - started)) s"
+[ $ok = 1 ]
