@@ -30,13 +30,19 @@ void Configure(HANDLE device) {
   dcb.fAbortOnError = FALSE;
   if (!::SetCommState(device, &dcb)) FailWithLastError();
 
+  // {MAXDWORD, 0, 0}: a read returns at once with what waits. Windows then
+  // returns nothing when nothing waits, and the reader sleeps in a wait for
+  // EV_RXCHAR; Wine's serial emulation instead holds an overlapped read until
+  // characters come. Either way one read takes a whole burst the moment it is
+  // there, with no quiet line to wait for: ArrivalPacing judges quiet lines.
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = kReadIntervalMs;
+  timeouts.ReadIntervalTimeout = MAXDWORD;
   // A write of a few bytes at 9600 baud takes milliseconds; the bound only
   // keeps a stuck line from holding the user-interface thread forever.
   timeouts.WriteTotalTimeoutMultiplier = 2;
   timeouts.WriteTotalTimeoutConstant = 2000;
   if (!::SetCommTimeouts(device, &timeouts)) FailWithLastError();
+  if (!::SetCommMask(device, EV_RXCHAR)) FailWithLastError();
 
   if (!::PurgeComm(device, PURGE_RXCLEAR | PURGE_RXABORT)) FailWithLastError();
   DWORD errors = 0;

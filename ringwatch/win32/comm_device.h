@@ -15,20 +15,15 @@ inline constexpr int kLowestCommPort = 1;
 inline constexpr int kHighestCommPort = 255;
 inline constexpr DWORD kReceiveQueueSize = 1024;
 inline constexpr DWORD kTransmitQueueSize = 512;
-// Interval-only read timeout: a read waits for its first byte, then ends when
-// its buffer is full or the line has been quiet this long. It behaves alike
-// on Windows and on Wine's serial emulation, where other timeout forms do
-// not. The reader asks for one byte and then for exactly what waits, so its
-// reads end when full; when a line falls quiet is ArrivalPacing's to judge.
-inline constexpr DWORD kReadIntervalMs = 3;
 
 // "\\.\COM5" for 5: the form that also reaches ports above 9.
 std::wstring CommDevicePath(int port);
 
 // Opens the port for overlapped use at 9600 baud, 8 data bits, no parity,
 // one stop bit, no flow control, with the receive side purged: a pseudo
-// terminal keeps bytes from an earlier session. Throws Failure with the OS
-// error.
+// terminal keeps bytes from an earlier session. A read takes what waits and
+// returns; the event mask raises EV_RXCHAR for a wait on the next character.
+// Throws Failure with the OS error.
 win32::unique_hfile OpenCommDevice(int port);
 
 // Writes all bytes and waits until the write has completed. Throws Failure

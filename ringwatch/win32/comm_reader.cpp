@@ -29,7 +29,7 @@ std::int64_t NowMs() {
 }  // namespace
 
 CommReader::CommReader(HANDLE device, ReceiveBuffer& buffer, Post post)
-    : device_(device), buffer_(buffer), post_(std::move(post)), stop_(NewEvent()), readDone_(NewEvent()) {
+    : device_(device), buffer_(buffer), post_(std::move(post)), stop_(NewEvent()), ioDone_(NewEvent()) {
   thread_.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr));
   if (!thread_) Fail(StatusFromWin32(::GetLastError()));
 }
@@ -48,21 +48,15 @@ DWORD WINAPI CommReader::ThreadMain(void* self) {
 void CommReader::Run() {
   char chunk[kReadChunkSize];
   for (;;) {
-    // One character first: that read completes the moment the line has
-    // something, where a longer one would wait for the line to fall quiet.
-    // What else has arrived by then is taken at once.
-    ReadResult result = Read(chunk, 1);
-    DWORD got = result.got;
-    if (result.outcome == Outcome::kRead) {
-      if (const DWORD more = Waiting(sizeof chunk - 1)) {
-        result = Read(chunk + 1, more);
-        got += result.got;
-      }
-    }
-    if (got > 0) {
-      const std::string_view text(chunk, got);
+    ReadResult result = Read(chunk, sizeof chunk);
+    if (result.got > 0) {
+      const std::string_view text(chunk, result.got);
       buffer_.Append(text);
       Tell(pacing_.OnCharacters(text, NowMs()));
+    } else if (result.outcome == Outcome::kRead) {
+      // Nothing waited and the read returned at once, as on Windows: sleep
+      // until the next character instead of reading again.
+      result = AwaitCharacter();
     }
     if (result.outcome == Outcome::kStopped) return;
     if (result.outcome == Outcome::kFailed) return LoseLine(result.error);
@@ -73,13 +67,29 @@ void CommReader::Run() {
 }
 
 CommReader::ReadResult CommReader::Read(char* into, DWORD size) {
-  // ReadFile resets the event itself.
   OVERLAPPED overlapped{};
-  overlapped.hEvent = readDone_.get();
-  if (!::ReadFile(device_, into, size, nullptr, &overlapped)) {
+  overlapped.hEvent = ioDone_.get();
+  return Complete(::ReadFile(device_, into, size, nullptr, &overlapped), overlapped);
+}
+
+CommReader::ReadResult CommReader::AwaitCharacter() {
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = ioDone_.get();
+  DWORD events = 0;
+  ReadResult result = Complete(::WaitCommEvent(device_, &events, &overlapped), overlapped);
+  if (result.outcome == Outcome::kRead && (events & EV_RXCHAR) == 0 &&
+      ::WaitForSingleObject(stop_.get(), kSpuriousWakeRestMs) == WAIT_OBJECT_0) {
+    return {Outcome::kStopped};
+  }
+  return result;
+}
+
+CommReader::ReadResult CommReader::Complete(BOOL started, OVERLAPPED& overlapped) {
+  // ReadFile and WaitCommEvent reset the event themselves.
+  if (!started) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_IO_PENDING) return {Outcome::kFailed, 0, error};
-    const HANDLE waits[] = {readDone_.get(), stop_.get()};
+    const HANDLE waits[] = {ioDone_.get(), stop_.get()};
     for (;;) {
       const DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, WaitMs());
       if (waited == WAIT_OBJECT_0) break;
@@ -88,8 +98,8 @@ CommReader::ReadResult CommReader::Read(char* into, DWORD size) {
         continue;
       }
       const DWORD waitError = waited == WAIT_FAILED ? ::GetLastError() : 0;
-      // Only this thread can cancel its own read; wait until the system has
-      // let go of the buffer and the OVERLAPPED before leaving.
+      // Only this thread can cancel its own operation; wait until the system
+      // has let go of the buffer and the OVERLAPPED before leaving.
       ::CancelIo(device_);
       DWORD ignored = 0;
       ::GetOverlappedResult(device_, &overlapped, &ignored, TRUE);
@@ -99,18 +109,7 @@ CommReader::ReadResult CommReader::Read(char* into, DWORD size) {
   }
   DWORD got = 0;
   if (!::GetOverlappedResult(device_, &overlapped, &got, FALSE)) return {Outcome::kFailed, 0, ::GetLastError()};
-  // A read waits for its first character, so it comes back empty only when
-  // the line has ended.
-  if (got == 0) return {Outcome::kFailed, 0, ERROR_HANDLE_EOF};
   return {Outcome::kRead, got, 0};
-}
-
-DWORD CommReader::Waiting(DWORD room) const {
-  COMSTAT status{};
-  DWORD errors = 0;
-  // On failure the next read reports the line's state.
-  if (!::ClearCommError(device_, &errors, &status)) return 0;
-  return std::min<DWORD>(status.cbInQue, room);
 }
 
 void CommReader::Tell(ReceiveNotices notices) {

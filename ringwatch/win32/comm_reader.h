@@ -1,8 +1,9 @@
-// The serial control's reader thread: waits in an overlapped read, moves what
-// arrives into the receive buffer and tells the user-interface thread, paced
-// by ArrivalPacing, through a posted notification. While the line is quiet it
-// sleeps in the read and costs nothing; once a read fails, the line is lost:
-// the thread tells so once and then only waits to be stopped.
+// The serial control's reader thread: reads what arrives into the receive
+// buffer, one read per burst, and tells the user-interface thread, paced by
+// ArrivalPacing, through a posted notification. While the line is quiet it
+// sleeps (in the read on Wine, in a wait for EV_RXCHAR on Windows) and costs
+// nothing; once a read or wait fails, the line is lost: the thread tells so
+// once and then only waits to be stopped.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,9 @@ namespace hushcall::ringwatch {
 inline constexpr DWORD kReadChunkSize = 512;
 // How soon a notification whose post failed is posted again.
 inline constexpr DWORD kPostRetryMs = 50;
+// How long the thread rests after a wait that ended without a character, so
+// that a driver which keeps ending waits cannot make it spin.
+inline constexpr DWORD kSpuriousWakeRestMs = 50;
 
 class CommReader {
  public:
@@ -30,7 +34,8 @@ class CommReader {
   // reader thread whenever the buffer holds notices and none is on its way.
   // Throws Failure if the thread can't start.
   CommReader(HANDLE device, ReceiveBuffer& buffer, Post post);
-  // Stops the thread and waits for it: its pending read is cancelled.
+  // Stops the thread and waits for it: its pending read or wait is
+  // cancelled.
   ~CommReader();
   CommReader(const CommReader&) = delete;
   CommReader& operator=(const CommReader&) = delete;
@@ -45,11 +50,14 @@ class CommReader {
 
   static DWORD WINAPI ThreadMain(void* self);
   void Run();
-  // One overlapped read of up to `size` bytes, telling what falls due while
-  // it waits.
+  // One overlapped read of what waits, up to `size` bytes.
   ReadResult Read(char* into, DWORD size);
-  // How many received bytes wait in the device, at most `room`.
-  DWORD Waiting(DWORD room) const;
+  // Waits for the next character to arrive, for when a read found none.
+  ReadResult AwaitCharacter();
+  // Completes an overlapped operation this thread started (`started` is what
+  // the call returned), telling what falls due while it waits. The result's
+  // `got` is the operation's byte count.
+  ReadResult Complete(BOOL started, OVERLAPPED& overlapped);
   void Tell(ReceiveNotices notices);
   void TellWhatIsDue();
   DWORD WaitMs() const;
@@ -63,7 +71,7 @@ class CommReader {
   bool retryPost_ = false;
   std::atomic<bool> stopping_{false};
   win32::unique_handle stop_;
-  win32::unique_handle readDone_;
+  win32::unique_handle ioDone_;
   win32::unique_handle thread_;
 };
 
