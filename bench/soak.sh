@@ -105,15 +105,19 @@ start_player() {
   grep -q 'plugin gen_hushcall\.dll init -> 0' "$log" || { say "plug-in init failed on COM$port"; exit 1; }
 }
 
-# Every "Hushcall" box (the popup, the lost line) answered with OK and its
-# text recorded, until the stop file appears.
+# Every "Hushcall" box (the popup, the lost line) answered with OK and
+# recorded as "<ms> <handle> <text>", until the stop file appears. The text
+# is read from the very box pressed: two players may show boxes at once.
 answer_boxes() {
-  local text
+  local box text
   while [ ! -e "$HC_WORK/stop" ]; do
-    hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300 >/dev/null || { sleep 0.2; continue; }
-    text=$(hushctl msgbox-text --class '#32770' --title "$HC_TITLE" --timeout 200)
-    hushctl msgbox-press --class '#32770' --title "$HC_TITLE" --button ok --timeout 200 >/dev/null &&
-      echo "$text" >>"$HC_WORK/boxes"
+    box=$(hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300) || { sleep 0.2; continue; }
+    text=$(hushctl msgbox-text --hwnd "$box" --timeout 200)
+    hushctl msgbox-press --hwnd "$box" --button ok --timeout 200 >/dev/null || continue
+    echo "$(now_ms) $box $text" >>"$HC_WORK/boxes"
+    # A click the player's thread has not handled yet leaves the box up: it
+    # is answered once, not again on the next round.
+    hushctl wait --hwnd "$box" --state gone --timeout 3000 >/dev/null
   done
 }
 

@@ -16,7 +16,8 @@ const wchar_t kHelp[] =
     L"Exit code 0 on success, 1 on failure or timeout. Results go to stdout.\n"
     L"\n"
     L"A window is chosen by --class CLASS and/or --title EXACT-TITLE (a message box or\n"
-    L"dialog is class \"#32770\"); actions wait up to --timeout MS (default 5000) for it.\n"
+    L"dialog is class \"#32770\"), and/or --hwnd H (a handle as `wait` prints it); actions\n"
+    L"wait up to --timeout MS (default 5000) for it.\n"
     L"A control is chosen by --id N (decimal or 0x hex) or, where noted, --text CAPTION.\n"
     L"Clicks, key strokes and closes wait at most --settle MS (default 1000) for the\n"
     L"target to handle them; a modal loop they open keeps running.\n"
@@ -68,14 +69,20 @@ class Action {
   unsigned Settle() const { return Number(L"settle", 1000); }
 
   WindowQuery Wanted() const {
-    return {args_.Get(L"class").value_or(L""), args_.Get(L"title").value_or(L"")};
+    WindowQuery wanted{args_.Get(L"class").value_or(L""), args_.Get(L"title").value_or(L"")};
+    if (auto handle = args_.Get(L"hwnd")) {
+      // A handle that doesn't parse matches no window rather than every one.
+      auto n = ParseNumber(*handle);
+      wanted.handle = reinterpret_cast<HWND>(static_cast<INT_PTR>(n && *n > 0 ? *n : -1));
+    }
+    return wanted;
   }
 
   // The window named by --class/--title, waited for; null after a report.
   HWND Window() {
     WindowQuery wanted = Wanted();
-    if (wanted.className.empty() && wanted.title.empty()) {
-      Fail(L"give --class and/or --title");
+    if (wanted.Empty()) {
+      Fail(L"give --class, --title or --hwnd");
       return nullptr;
     }
     HWND window = WaitForWindow(wanted, WaitFor::kExists, Timeout());
@@ -119,7 +126,7 @@ class Action {
 
 int Wait(Action& a) {
   WindowQuery wanted = a.Wanted();
-  if (wanted.className.empty() && wanted.title.empty()) return a.Fail(L"give --class and/or --title");
+  if (wanted.Empty()) return a.Fail(L"give --class, --title or --hwnd");
   std::wstring state = a.args().Get(L"state").value_or(L"exists");
   WaitFor condition;
   if (state == L"exists") condition = WaitFor::kExists;

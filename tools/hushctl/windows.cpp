@@ -14,6 +14,7 @@ std::wstring WindowCaption(HWND window) {
 }
 
 bool Matches(HWND window, const WindowQuery& wanted) {
+  if (wanted.handle && window != wanted.handle) return false;
   if (!wanted.className.empty() && ClassOf(window) != wanted.className) return false;
   if (!wanted.title.empty() && WindowCaption(window) != wanted.title) return false;
   return true;

@@ -14,6 +14,10 @@ namespace hushcall::hushctl {
 struct WindowQuery {
   std::wstring className;
   std::wstring title;
+  // One window only, as `wait` printed it: two boxes up at once are then
+  // never read from one and answered in the other.
+  HWND handle = nullptr;
+  bool Empty() const { return className.empty() && title.empty() && !handle; }
 };
 
 enum class WaitFor { kExists, kVisible, kGone };
