@@ -36,26 +36,6 @@ constexpr int kHundred = 100;
 // through DllGetClassObject once the registration is removed.
 constexpr int kRegisteredRun = 50;
 
-// The host's Wrapper, living on the stack for the whole run.
-class StaticWrapper final : public ::Wrapper {
- public:
-  LONG refs = 1;
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    *object = (riid == IID_IUnknown || riid == IID_Wrapper) ? this : nullptr;
-    if (!*object) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  STDMETHODIMP Reserved() override { return S_OK; }
-  STDMETHODIMP SetDescription(BSTR) override { return S_OK; }
-  STDMETHODIMP GetPlayerWindow(LONG* hwnd) override {
-    *hwnd = 0;
-    return S_OK;
-  }
-};
-
 int CycleCount() {
   const char* text = std::getenv("HUSHCALL_CYCLES");
   const int count = text ? std::atoi(text) : 1000;
@@ -148,7 +128,7 @@ TEST(ComCycles, HandlesAndPrivateBytesStayFlat) {
   const size_t atzBefore = CountInTranscript(" rx ATZ");
 
   const int cycles = CycleCount();
-  StaticWrapper host;
+  StackWrapper host;
   std::vector<Sample> samples;
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     const bool registered = (cycle - 1) % kHundred < kRegisteredRun;

@@ -104,23 +104,6 @@ const Row kRows[] = {
      false},
 };
 
-// The host's Wrapper: answers both calls, and lives on the stack.
-class Host final : public ::Wrapper {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    *object = riid == IID_IUnknown || riid == IID_Wrapper ? this : nullptr;
-    return *object ? S_OK : E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP Reserved() override { return S_OK; }
-  STDMETHODIMP SetDescription(BSTR) override { return S_OK; }
-  STDMETHODIMP GetPlayerWindow(LONG* hwnd) override {
-    *hwnd = 0;
-    return S_OK;
-  }
-};
-
 com_ptr<ITavWinAmpGenPlugin> NewPlugin() {
   com_ptr<IUnknown> object = CreatePlugin();
   com_ptr<ITavWinAmpGenPlugin> plugin;
@@ -154,7 +137,7 @@ std::function<bool()> ClickOption(ControlId id) { return Click(kOptionsDialogCap
 struct Path {
   const char* name;
   // Runs one session; returns the status of the host's Quit.
-  std::function<HRESULT(ITavWinAmpGenPlugin&, Host&)> session;
+  std::function<HRESULT(ITavWinAmpGenPlugin&, StackWrapper&)> session;
   bool storesEnabled = false;  // stores Enabled "1"; the user cancels the failure box
 };
 
@@ -163,12 +146,12 @@ void PrintTo(const Path& path, std::ostream* out) { *out << path.name; }
 
 const Path kPaths[] = {
     {"QuitAfterStart",
-     [](ITavWinAmpGenPlugin& plugin, Host& host) {
+     [](ITavWinAmpGenPlugin& plugin, StackWrapper& host) {
        plugin.Initialize(&host);
        return plugin.Quit();
      }},
     {"QuitDuringTheDialog",
-     [](ITavWinAmpGenPlugin& plugin, Host& host) {
+     [](ITavWinAmpGenPlugin& plugin, StackWrapper& host) {
        plugin.Initialize(&host);
        HRESULT quit = E_UNEXPECTED;
        gSteps = {[&] { return Shown(kOptionsDialogCaption) && ((quit = plugin.Quit()), true); }};
@@ -178,7 +161,7 @@ const Path kPaths[] = {
     // An edit undone, applied (with Enabled clear that stores Enabled alone),
     // then Cancel.
     {"ApplyThenCancel",
-     [](ITavWinAmpGenPlugin& plugin, Host& host) {
+     [](ITavWinAmpGenPlugin& plugin, StackWrapper& host) {
        plugin.Initialize(&host);
        gSteps = {ClickOption(ControlId::chkEnabled), ClickOption(ControlId::chkEnabled),
                  ClickOption(ControlId::cmdApply), ClickOption(ControlId::cmdCancel)};
@@ -187,7 +170,7 @@ const Path kPaths[] = {
      }},
     // No modem on any port here: the start asks, and the user disables.
     {"CancelOfTheFailureBox",
-     [](ITavWinAmpGenPlugin& plugin, Host& host) {
+     [](ITavWinAmpGenPlugin& plugin, StackWrapper& host) {
        gSteps = {Click(L"Hushcall", IDCANCEL)};
        plugin.Initialize(&host);
        return plugin.Quit();
@@ -206,7 +189,7 @@ class SettingsKept : public testing::TestWithParam<std::tuple<Row, Path>> {
 
 TEST_P(SettingsKept, ByEveryPathThatWritesTheStore) {
   const auto& [row, path] = GetParam();
-  Host host;
+  StackWrapper host;
   {
     // An earlier session, with other values, that the process remembers.
     for (int i = 0; i < 6; ++i) Put(kKeys[i], Text(i == 0 ? L"40046" : i == kEnabled ? L"0" : L"1"));

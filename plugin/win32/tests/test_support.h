@@ -40,4 +40,25 @@ bool KeyExists(HKEY root, const std::wstring& key);
 
 std::wstring GuidText(REFGUID guid);
 
+// The host's Wrapper at its plainest: it lives on the stack, counts the
+// references the plug-in holds, and answers both calls with no player window.
+class StackWrapper final : public ::Wrapper {
+ public:
+  LONG refs = 1;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    *object = (riid == IID_IUnknown || riid == IID_Wrapper) ? this : nullptr;
+    if (!*object) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  STDMETHODIMP Reserved() override { return S_OK; }
+  STDMETHODIMP SetDescription(BSTR) override { return S_OK; }
+  STDMETHODIMP GetPlayerWindow(LONG* hwnd) override {
+    *hwnd = 0;
+    return S_OK;
+  }
+};
+
 }  // namespace hushcall::win32::test
