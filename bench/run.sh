@@ -13,6 +13,8 @@
 #     included) over --idle-s seconds, first with the player alone (no
 #     plug-ins), then with the player and Hushcall watching a silent port,
 #     as a percentage of one core; the difference is what Hushcall adds.
+#     Then the same once more with the modem gone (its simulator ended, the
+#     plug-in's notice answered), while the plug-in tries the port every 2 s.
 #
 #   bench/run.sh [--calls N] [--pairs K] [--idle-s S] [--keep DIR]
 #
@@ -91,7 +93,17 @@ start_modem() {
     --transcript "$HC_WORK/modem$port.log" --control "$HC_WORK/modem$port.ctl" \
     </dev/null >"$HC_WORK/modem$port.out" 2>&1 &
   HC_PIDS+=($!)
+  modem_pids[$port]=$!
   e2e_wait_for "$HC_WORK/modem$port.out" '^ready' 10 || { say "simulator on COM$port did not start"; exit 1; }
+}
+declare -A modem_pids
+
+# stop_modem PORT: the simulator on COM<PORT> ends, and its link with it: to
+# the plug-in, a modem pulled out.
+stop_modem() {
+  local pid=${modem_pids[$1]}
+  kill "$pid" 2>/dev/null
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
 }
 
 # run_player NAME PLUGIN-FOLDER: a player logging to NAME.log, in the
@@ -191,8 +203,23 @@ sleep 3
 say "idle: the player with Hushcall watching COM$kFirstPort, no rings, ${idle_s} s"
 watched_table=$(idle_window)
 idle_rings=$(e2e_count "$HC_WORK/player$kFirstPort.log" 'msg WM_USER wParam=.* lParam=122')
-bare_pct=$(total_of "$bare_table"); watched_pct=$(total_of "$watched_table")
+
+# The modem goes away while watched: the plug-in tells so once (answered
+# here) and then tries the port every 2 s. It comes back before the latency
+# runs, and the plug-in resets it ("ATZ") before watching again.
+stop_modem $kFirstPort
+lost_text=$(hushctl msgbox-text --class '#32770' --title "$HC_TITLE" --timeout 10000)
+[ "$lost_text" = "$HC_LINE_LOST_TEXT" ] || { say "no lost-line notice, saw: $lost_text"; exit 1; }
+hushctl msgbox-press --class '#32770' --title "$HC_TITLE" --button ok --timeout 2000 >/dev/null
+sleep 3
+say "idle: the player with Hushcall, COM$kFirstPort gone, ${idle_s} s"
+gone_table=$(idle_window)
+start_modem $kFirstPort
+e2e_wait_for "$HC_WORK/modem$kFirstPort.log" ' rx ATZ' 10 || { say "the plug-in did not take COM$kFirstPort back"; exit 1; }
+
+bare_pct=$(total_of "$bare_table"); watched_pct=$(total_of "$watched_table"); gone_pct=$(total_of "$gone_table")
 added_pct=$(awk -v a="$watched_pct" -v b="$bare_pct" 'BEGIN { printf "%.2f", a - b }')
+gone_added_pct=$(awk -v a="$gone_pct" -v b="$bare_pct" 'BEGIN { printf "%.2f", a - b }')
 
 # --- latency -----------------------------------------------------------------
 
@@ -301,6 +328,9 @@ $(procs_of "$bare_table")
 $(procs_of "$watched_table")
   added by Hushcall                   $added_pct
   (reactions seen while watching: $idle_rings)
+  the player, Hushcall, COM$kFirstPort gone      $gone_pct
+$(procs_of "$gone_table")
+  added while the modem is gone       $gone_added_pct
 
 Wall time: $((SECONDS - started)) s
 summary: latency p50 $h_p50 ms p99 $h_p99 ms; floor p50 $f_p50 ms p99 $f_p99 ms; idle added $added_pct %
