@@ -114,10 +114,12 @@ answer_boxes() {
     box=$(hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300) || { sleep 0.2; continue; }
     text=$(hushctl msgbox-text --hwnd "$box" --timeout 200)
     hushctl msgbox-press --hwnd "$box" --button ok --timeout 200 >/dev/null || continue
+    # A click that lands as another box takes the focus is lost, and the box
+    # stays up: it counts once it has closed, when it is answered again. A
+    # box answered while a box opened inside it is up only hides until then.
+    hushctl wait --hwnd "$box" --state gone --timeout 3000 >/dev/null ||
+      [ "$(hushctl visible --hwnd "$box" --timeout 200)" != 1 ] || continue
     echo "$(now_ms) $box $text" >>"$HC_WORK/boxes"
-    # A click the player's thread has not handled yet leaves the box up: it
-    # is answered once, not again on the next round.
-    hushctl wait --hwnd "$box" --state gone --timeout 3000 >/dev/null
   done
 }
 
