@@ -117,13 +117,16 @@ answer_boxes() {
     # A click that lands as another box takes the focus is lost, and the box
     # stays up: it counts once it has closed, when it is answered again. A
     # box answered while a box opened inside it is up only hides until then.
-    hushctl wait --hwnd "$box" --state gone --timeout 3000 >/dev/null ||
-      [ "$(hushctl visible --hwnd "$box" --timeout 200)" != 1 ] || continue
+    if ! hushctl wait --hwnd "$box" --state gone --timeout 3000 >/dev/null &&
+      [ "$(hushctl visible --hwnd "$box" --timeout 200)" = 1 ]; then
+      echo "$(now_ms) $box" >>"$HC_WORK/clicks-lost"
+      continue
+    fi
     echo "$(now_ms) $box $text" >>"$HC_WORK/boxes"
   done
 }
 
-: >"$HC_WORK/pids"; : >"$HC_WORK/boxes"
+: >"$HC_WORK/pids"; : >"$HC_WORK/boxes"; : >"$HC_WORK/clicks-lost"
 stop_all() { touch "$HC_WORK/stop"; while read -r p; do kill "$p" 2>/dev/null; done <"$HC_WORK/pids"; }
 # HC_SOAK_KEEP=DIR keeps the logs and transcripts there.
 keep_logs() { [ -n "${HC_SOAK_KEEP:-}" ] && mkdir -p "$HC_SOAK_KEEP" && cp -r "$HC_WORK/." "$HC_SOAK_KEEP/"; }
@@ -224,6 +227,7 @@ for ((i = 0; i < pairs; i++)); do
 done
 popups=$(grep -c 'The phone is ringing!' "$HC_WORK/boxes")
 lost=$(grep -c "$kLostText" "$HC_WORK/boxes")
+clicks_lost=$(grep -c . "$HC_WORK/clicks-lost")
 soak_s=$((SECONDS - started))
 
 # --- the COM cycles ------------------------------------------------------------
@@ -249,6 +253,7 @@ Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $peri
 $table  reactions            $total  (missing $missing, extra $extra)
   popups answered      $popups of $popup_calls
   lost-line boxes      $lost of $hangups hang-ups
+  clicks answered again $clicks_lost (the box stayed up after the script's click)
   players crashed      $crashed, not exiting cleanly $unclean
   player handles       first $handles_first last $handles_last max $handles_max (the player that grew most)
   player private KB    first $kb_first last $kb_last max $kb_max (the player that grew most)
