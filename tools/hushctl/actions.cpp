@@ -24,7 +24,9 @@ const wchar_t kHelp[] =
     L"\n"
     L"  wait         WINDOW [--state exists|visible|gone]   prints the window handle\n"
     L"  msgbox-text  WINDOW                  prints a message box's text (control 0xFFFF)\n"
-    L"  msgbox-press WINDOW --button ok|cancel|yes|no   presses a message box's button\n"
+    L"  msgbox-press WINDOW --button ok|cancel|yes|no [--command 1]\n"
+    L"               presses a message box's button (BM_CLICK; with --command, sends the\n"
+    L"               box the WM_COMMAND the click would)\n"
     L"  click        WINDOW --id N | --text CAPTION      BM_CLICK\n"
     L"  set-text     WINDOW --id N --value TEXT          WM_SETTEXT\n"
     L"  get-text     WINDOW [--id N]     prints the control's (or window's) text\n"
@@ -166,7 +168,13 @@ int MessageBoxPress(Action& a) {
   if (!box) return 1;
   HWND button = ::GetDlgItem(box, kButtons.at(*name));
   if (!button) return a.Fail(L"the window has no " + *name + L" button");
-  if (!SendAndSettle(button, BM_CLICK, 0, 0, a.Settle())) return a.Fail(L"the click was not delivered");
+  // --command sends the box the command its button's click sends, for when
+  // a synthetic click was lost to another window taking the focus.
+  const bool ok = a.args().Get(L"command")
+                      ? SendAndSettle(box, WM_COMMAND, MAKEWPARAM(kButtons.at(*name), BN_CLICKED),
+                                      reinterpret_cast<LPARAM>(button), a.Settle())
+                      : SendAndSettle(button, BM_CLICK, 0, 0, a.Settle());
+  if (!ok) return a.Fail(L"the click was not delivered");
   return 0;
 }
 
