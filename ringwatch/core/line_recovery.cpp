@@ -23,13 +23,7 @@ void ModRing::LineLost() {
   // back: the ticks run beneath it.
   retry->SetEnabled(true);
   // Once: a line lost again while the notice is still up is the same news.
-  if (lostNoticeShown_) return;
-  lostNoticeShown_ = true;
-  const struct Shown {
-    bool& flag;
-    ~Shown() { flag = false; }
-  } shown{lostNoticeShown_};
-  messageBoxes_.Show(LineLostText(settings_.COMPort.value()), kProductName, kMbExclamationOk);
+  ShowUnlessUp(lostNoticeShown_, LineLostText(settings_.COMPort.value()));
 }
 
 void ModRing::tmrRetry_Timer() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ringwatch/core/event_pump.h"
 #include "ringwatch/core/message_boxes.h"
@@ -72,6 +73,10 @@ class ModRing final : public RingWatch {
   SerialPort& Port();
   // A running retry ends: InitModem now owns the port.
   void StopRetrying();
+  // Shows an exclamation box unless `up` says the same kind is already up
+  // (further down the stack: boxes nest in each other's message loops);
+  // `up` holds while it is.
+  void ShowUnlessUp(bool& up, std::string_view text);
 
   Settings& settings_;
   const std::int32_t& playerWnd_;

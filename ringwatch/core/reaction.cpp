@@ -36,14 +36,17 @@ void ModRing::React() {
   }
   // One popup at a time: an unattended player would otherwise stack a box
   // inside a box for every call. The player has heard of this call anyway.
-  if (settings_.Popup && !popupShown_) {
-    popupShown_ = true;
-    const struct Shown {
-      bool& flag;
-      ~Shown() { flag = false; }
-    } shown{popupShown_};
-    messageBoxes_.Show(kRingingText, kProductName, kMbExclamationOk);
-  }
+  if (settings_.Popup) ShowUnlessUp(popupShown_, kRingingText);
+}
+
+void ModRing::ShowUnlessUp(bool& up, std::string_view text) {
+  if (up) return;
+  up = true;
+  const struct Down {
+    bool& flag;
+    ~Down() { flag = false; }
+  } down{up};
+  messageBoxes_.Show(text, kProductName, kMbExclamationOk);
 }
 
 }  // namespace hushcall::ringwatch

@@ -19,6 +19,10 @@ constexpr std::size_t kBufferCapacity = kReceiveQueueSize + kReadChunkSize;
 const Status kPortClosed = StatusFromWin32(ERROR_INVALID_HANDLE);
 const Status kPortBusy = StatusFromWin32(ERROR_BUSY);
 
+// Tells the control's window that the buffer holds notices; false when the
+// system refused the post. Safe from the reader thread.
+bool PostArrival(HWND window) { return ::PostMessageW(window, kArrivalMessage, 0, 0) != FALSE; }
+
 }  // namespace
 
 // Everything the control holds. Shared with its window, so that an OnComm
@@ -52,9 +56,8 @@ class CommControl::State final : public MessageSink {
     buffer_.Clear();
     lossRaised_ = false;
     ++session_;
-    reader_ = std::make_unique<CommReader>(device.get(), buffer_, [hwnd = window_->hwnd()] {
-      return ::PostMessageW(hwnd, kArrivalMessage, 0, 0) != FALSE;
-    });
+    reader_ = std::make_unique<CommReader>(device.get(), buffer_,
+                                           [hwnd = window_->hwnd()] { return PostArrival(hwnd); });
     device_ = std::move(device);
   }
 
@@ -121,9 +124,7 @@ class CommControl::State final : public MessageSink {
   }
 
   void NotifySelf(ReceiveNotices notices) {
-    if (buffer_.AddNotices(notices) && !::PostMessageW(window_->hwnd(), kArrivalMessage, 0, 0)) {
-      buffer_.PostFailed();
-    }
+    if (buffer_.AddNotices(notices) && !PostArrival(window_->hwnd())) buffer_.PostFailed();
   }
 
   int port_ = kLowestCommPort;
