@@ -43,7 +43,8 @@ void PlayerWindow::Start(const std::wstring& pluginFolder) {
   char handle[32];
   wsprintfA(handle, "0x%08X", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(hwnd_)));
   log_.Write(std::string("start hwnd=") + handle + " state=" + ToString(model_.state()) +
-             " volume=" + std::to_string(model_.volume()));
+             " volume=" + std::to_string(model_.volume()) +
+             " pid=" + std::to_string(::GetCurrentProcessId()));
   plugins_.LoadAll(pluginFolder, hwnd_);
   BuildMenu();
   Refresh();

@@ -80,7 +80,7 @@ expect_line "$plog" '^gen_test.dll config end pressed=2$'
 expect_line "$plog" '^gen_test.dll quit player=alive$'
 expect_no_line "$plog" '^gen_zfail.dll (config|quit)'
 
-expect_line "$log" '^[0-9]{16} start hwnd=0x[0-9A-F]{8} state=playing volume=200$'
+expect_line "$log" '^[0-9]{16} start hwnd=0x[0-9A-F]{8} state=playing volume=200 pid=[0-9]+$'
 expect_line "$log" ' plugin gen_test.dll init -> 0$'
 expect_line "$log" ' plugin gen_zfail.dll init -> 1$'
 expect_line "$log" ' msg WM_USER wParam=-666 lParam=122 -> 200 volume=200$'

@@ -33,6 +33,7 @@ const wchar_t kHelp[] =
     L"  checked      WINDOW --id N       prints BM_GETCHECK: 0, 1 or 2\n"
     L"  enabled      WINDOW --id N       prints 1 or 0\n"
     L"  visible      WINDOW [--id N]     prints 1 or 0\n"
+    L"  process      WINDOW              prints the id of the process that owns the window\n"
     L"  rect         WINDOW --id N       prints left top right bottom, dialog client coordinates\n"
     L"  keys         WINDOW [--id N] (--keys LIST | --chars TEXT)\n"
     L"               posts WM_KEYDOWN/WM_CHAR/WM_KEYUP to the control (default: the focused\n"
@@ -238,6 +239,15 @@ int Visible(Action& a) {
   return 0;
 }
 
+int Process(Action& a) {
+  HWND window = a.Window();
+  if (!window) return 1;
+  DWORD process = 0;
+  if (!::GetWindowThreadProcessId(window, &process)) return a.Fail(L"the window is gone");
+  a.Print(std::to_wstring(process));
+  return 0;
+}
+
 int Rect(Action& a) {
   HWND window = a.Window();
   HWND control = window ? a.Control(window, true) : nullptr;
@@ -354,9 +364,9 @@ int RunAction(const Arguments& args, Output& output) {
       {L"wait", Wait},           {L"msgbox-text", MessageBoxText}, {L"msgbox-press", MessageBoxPress},
       {L"click", Click},         {L"set-text", SetText},           {L"get-text", GetText},
       {L"checked", Checked},     {L"enabled", Enabled},            {L"visible", Visible},
-      {L"rect", Rect},           {L"keys", Keys},                  {L"focus", Focus},
-      {L"focused", Focused},     {L"trackbar", Trackbar},          {L"close", Close},
-      {L"dump", Dump},           {L"player-command", PlayerCommand},
+      {L"process", Process},     {L"rect", Rect},                  {L"keys", Keys},
+      {L"focus", Focus},         {L"focused", Focused},            {L"trackbar", Trackbar},
+      {L"close", Close},         {L"dump", Dump},                  {L"player-command", PlayerCommand},
       {L"player-close", PlayerClose}};
   Action action(args, output);
   auto it = kActions.find(args.action);
