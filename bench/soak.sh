@@ -106,29 +106,49 @@ start_player() {
 }
 
 # Every "Hushcall" box (the popup, the lost line) answered with OK and
-# recorded as "<ms> <handle> <text>", until the stop file appears. The text
-# is read from the very box pressed: two players may show boxes at once.
-# With a dozen players' boxes taking the focus in turn, a synthetic click
-# now and then is lost and its box stays up; the box is then sent its OK
-# command directly, and the lost click logged in clicks-lost. (A box
-# answered while a box opened inside it is up only hides until then.)
+# recorded as "<seen ms> <closed ms> <handle> <process id> <text>", until the
+# stop file appears. Text and process are read from the very box pressed:
+# two players may show boxes at once. With a dozen players' boxes taking the
+# focus in turn, a synthetic click now and then is lost and its box stays up;
+# the box is then sent its OK command directly, and the lost click logged in
+# clicks-lost. A press that reports failure may still have closed its box (a
+# loaded box answers the click late), so whether it closed is what counts.
+# (A box answered while a box opened inside it is up only hides until then.)
 box_closed() {
   hushctl wait --hwnd "$1" --state gone --timeout 1000 >/dev/null ||
     [ "$(hushctl visible --hwnd "$1" --timeout 200)" != 1 ]
 }
 answer_boxes() {
-  local box text
+  local box seen text pid
   while [ ! -e "$HC_WORK/stop" ]; do
     box=$(hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 300) || { sleep 0.2; continue; }
-    text=$(hushctl msgbox-text --hwnd "$box" --timeout 200)
-    hushctl msgbox-press --hwnd "$box" --button ok --timeout 200 >/dev/null || continue
+    seen=$(now_ms)
+    text=$(hushctl msgbox-text --hwnd "$box" --timeout 200) || continue
+    pid=$(hushctl process --hwnd "$box" --timeout 200) || continue
+    hushctl msgbox-press --hwnd "$box" --button ok --timeout 200 >/dev/null
     if ! box_closed "$box"; then
       echo "$(now_ms) $box" >>"$HC_WORK/clicks-lost"
       hushctl msgbox-press --hwnd "$box" --button ok --command 1 --timeout 200 >/dev/null
       box_closed "$box" || continue
     fi
-    echo "$(now_ms) $box $text" >>"$HC_WORK/boxes"
+    echo "$seen $(now_ms) $box $pid $text" >>"$HC_WORK/boxes"
   done
+}
+
+# popups_of LOG REACTION-RE: "<answered> <skipped> <unmatched>" for one
+# player. Its calls and its boxes' closings in time order: a call while its
+# previous popup is still up shows none (one popup at a time), so it is
+# counted as skipped; a box closed with none up, or one still up at the end,
+# is unmatched.
+popups_of() {
+  local pid
+  pid=$(grep -Eo ' start hwnd=.* pid=[0-9]+' "$1" | sed 's/.*pid=//')
+  { grep -E -- "$2" "$1" | awk '{ print substr($1, 1, length($1) - 3), "call" }'
+    awk -v pid="$pid" '$4 == pid && / The phone is ringing!$/ { print $2, "closed" }' "$HC_WORK/boxes"
+  } | sort -n -k1,1 | awk '
+    $2 == "call" { if (up) skipped++; else up = 1 }
+    $2 == "closed" { if (up) { up = 0; answered++ } else unmatched++ }
+    END { print answered + 0, skipped + 0, unmatched + up }'
 }
 
 : >"$HC_WORK/pids"; : >"$HC_WORK/boxes"; : >"$HC_WORK/clicks-lost"
@@ -165,6 +185,11 @@ for ((k = 0; k < calls; k++)); do
   [ $(((k + 1) % 100)) -eq 0 ] && say "$((k + 1)) calls"
 done
 sleep 5
+# The last calls' boxes answered before the count (a minute at most).
+for ((try = 0; try < 60; try++)); do
+  hushctl wait --class '#32770' --title "$HC_TITLE" --state visible --timeout 100 >/dev/null || break
+  sleep 1
+done
 
 # --- the checks --------------------------------------------------------------
 
@@ -197,7 +222,7 @@ reaction_re() {
     40047) echo 'msg WM_COMMAND wParam=40047 ' ;;
   esac
 }
-total=0 missing=0 extra=0 unclean=0 popup_calls=0
+total=0 missing=0 extra=0 unclean=0 popup_calls=0 popups=0 skipped=0 unmatched=0
 table=""
 handles_first=0 handles_last=0 handles_max=0 kb_first=0 kb_last=0 kb_max=0
 for ((i = 0; i < pairs; i++)); do
@@ -212,7 +237,13 @@ for ((i = 0; i < pairs; i++)); do
   [ "$a" = 40046 ] && own=$(e2e_count "$log" 'msg WM_COMMAND wParam=40046 ')
   extra=$((extra + others - own))
   [ "$a" = 40046 ] && [ "$own" -ne 1 ] && extra=$((extra + 1))
-  [ "$(popup_of "$i")" = 1 ] && popup_calls=$((popup_calls + sent[$i]))
+  pop=""
+  if [ "$(popup_of "$i")" = 1 ]; then
+    popup_calls=$((popup_calls + sent[$i]))
+    read -r pa ps pu <<<"$(popups_of "$log" "$(reaction_re "$a")")"
+    popups=$((popups + pa)) skipped=$((skipped + ps)) unmatched=$((unmatched + pu))
+    pop=$(printf '  popups %d+%d' "$pa" "$ps")
+  fi
   grep -Eq '^[0-9]+ exit code=0$' "$log" && ! grep -Eiq 'fault|unhandled' "$HC_WORK/player$port.out" ||
     unclean=$((unclean + 1))
   res=$(grep -E ' resources handles=' "$log" | sed -E 's/.*handles=([0-9]+) private_kb=([0-9]+)/\1 \2/')
@@ -221,7 +252,7 @@ for ((i = 0; i < pairs; i++)); do
   hm=$(echo "$res" | awk 'm < $1 {m = $1} END {print m + 0}')
   km=$(echo "$res" | awk 'm < $2 {m = $2} END {print m + 0}')
   table+=$(printf '  COM%-3s %-6s popup %s %-18s calls %4d reactions %4d  handles %s/%s/%s  private KB %s/%s/%s' \
-    "$port" "$a" "$(popup_of "$i")" "$(shaping_of "$i" | tr -d -)" "${sent[$i]}" "$n" "$h1" "$h2" "$hm" "$k1" "$k2" "$km")$'\n'
+    "$port" "$a" "$(popup_of "$i")" "$(shaping_of "$i" | tr -d -)" "${sent[$i]}" "$n" "$h1" "$h2" "$hm" "$k1" "$k2" "$km")$pop$'\n'
   # The flattest and the worst: the largest growth of any player.
   if [ $((h2 - h1)) -ge $((handles_last - handles_first)) ] || [ "$i" -eq 0 ]; then
     handles_first=$h1 handles_last=$h2
@@ -230,7 +261,6 @@ for ((i = 0; i < pairs; i++)); do
   if [ $((k2 - k1)) -ge $((kb_last - kb_first)) ] || [ "$i" -eq 0 ]; then kb_first=$k1 kb_last=$k2; fi
   [ "$km" -gt "$kb_max" ] && kb_max=$km
 done
-popups=$(grep -c 'The phone is ringing!' "$HC_WORK/boxes")
 lost=$(grep -c "$kLostText" "$HC_WORK/boxes")
 clicks_lost=$(grep -c . "$HC_WORK/clicks-lost")
 soak_s=$((SECONDS - started))
@@ -247,16 +277,17 @@ cycles_summary=$(echo "$cycles_out" | grep '^cycles summary' | sed 's/^cycles su
 
 ok=1
 [ "$missing" -eq 0 ] && [ "$extra" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$unclean" -eq 0 ] &&
-  [ "$popups" -eq "$popup_calls" ] && [ "$lost" -eq "$hangups" ] && [ $cycles_rc -eq 0 ] || ok=0
+  [ $((popups + skipped)) -eq "$popup_calls" ] && [ "$unmatched" -eq 0 ] && [ "$lost" -eq "$hangups" ] && [ $cycles_rc -eq 0 ] || ok=0
 
 cat <<EOF
 
 Hushcall soak under Wine ($(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))
 
 Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $period_ms ms per port
-  (per player: action, popup, simulator shaping, calls, reactions, handles and private KB first/last/max)
+  (per player: action, popup, simulator shaping, calls, reactions, handles and private KB first/last/max,
+   popups answered+calls that came while the player's popup was still up)
 $table  reactions            $total  (missing $missing, extra $extra)
-  popups answered      $popups of $popup_calls
+  popups answered      $popups of $popup_calls, $skipped calls while that player's popup was up, $unmatched unmatched
   lost-line boxes      $lost of $hangups hang-ups
   clicks lost           $clicks_lost (the box stayed up; its OK command was sent)
   players crashed      $crashed, not exiting cleanly $unclean
@@ -268,5 +299,5 @@ COM cycles: $cycles in one process, exit $cycles_rc, $cycles_s s
   $cycles_summary
 
 EOF
-echo "soak: $([ $ok = 1 ] && echo PASS || echo FAIL): $calls calls, $total reactions (missing $missing, extra $extra), popups $popups/$popup_calls, lost-line $lost/$hangups, crashes $crashed, unclean exits $unclean, player handles $handles_first->$handles_last (max $handles_max), private KB $kb_first->$kb_last (max $kb_max), $cycles COM cycles exit $cycles_rc, $((SECONDS - started)) s"
+echo "soak: $([ $ok = 1 ] && echo PASS || echo FAIL): $calls calls, $total reactions (missing $missing, extra $extra), popups $popups+$skipped/$popup_calls (unmatched $unmatched), lost-line $lost/$hangups, crashes $crashed, unclean exits $unclean, player handles $handles_first->$handles_last (max $handles_max), private KB $kb_first->$kb_last (max $kb_max), $cycles COM cycles exit $cycles_rc, $((SECONDS - started)) s"
 [ $ok = 1 ]
