@@ -11,10 +11,11 @@
 #include <utility>
 
 #include "common/status.h"
+#include "common/win32/utf.h"
+#include "common/win32/window_text.h"
 #include "options/win32/centring.h"
 #include "options/win32/control_ids.h"
 #include "options/win32/set_topmost.h"
-#include "common/win32/utf.h"
 
 namespace hushcall {
 namespace {
@@ -40,12 +41,6 @@ bool IsButton(HWND control) {
 bool IsPushButton(HWND control) {
   const LONG type = ::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
   return IsButton(control) && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
-}
-
-std::wstring TextOf(HWND control) {
-  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 }  // namespace
@@ -269,7 +264,7 @@ bool Win32DialogView::OnCommand(int windowId, int code, HWND control) {
       events_->UserClicked(id);
       return true;
     case EN_CHANGE:
-      if (mirroring_ == 0) events_->UserChangedText(id, win32::NarrowToUtf8(TextOf(control)));
+      if (mirroring_ == 0) events_->UserChangedText(id, win32::NarrowToUtf8(win32::WindowText(control)));
       return true;
     case EN_KILLFOCUS:
       events_->UserLeftText(id);
