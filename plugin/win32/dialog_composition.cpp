@@ -25,6 +25,9 @@ class CountedMessageBoxes final : public ringwatch::MessageBoxes {
     win32::FrameOnStack frame;
     return boxes_.Show(text, title, code);
   }
+  bool Unanswered(std::string_view text, std::string_view title) override {
+    return boxes_.Unanswered(text, title);
+  }
 
  private:
   ringwatch::Win32MessageBoxes boxes_;

@@ -19,6 +19,10 @@ class MessageBoxes {
   // Shows a modal message box and returns the pressed button's code. Events
   // keep being delivered while it waits.
   virtual int Show(std::string_view text, std::string_view title, int code) = 0;
+  // Whether a box of this thread's with this text and title is on screen,
+  // unanswered. A box answered while another box opened inside it is still
+  // up has been answered, though its Show returns only after the inner one.
+  virtual bool Unanswered(std::string_view text, std::string_view title) = 0;
 };
 
 }  // namespace hushcall::ringwatch

@@ -73,9 +73,10 @@ class ModRing final : public RingWatch {
   SerialPort& Port();
   // A running retry ends: InitModem now owns the port.
   void StopRetrying();
-  // Shows an exclamation box unless `up` says the same kind is already up
-  // (further down the stack: boxes nest in each other's message loops);
-  // `up` holds while it is.
+  // Shows an exclamation box unless the same kind is already up and
+  // unanswered. `up` holds while such a box's Show is further down the stack
+  // (boxes nest in each other's message loops); the user may have answered
+  // that box meanwhile, and then it no longer counts.
   void ShowUnlessUp(bool& up, std::string_view text);
 
   Settings& settings_;
@@ -86,8 +87,8 @@ class ModRing final : public RingWatch {
   EventPump& pump_;
   std::uint64_t activations_ = 0;  // modem resets begun; the newest owns the port
   RingScanner scanner_;            // restarted whenever the modem has answered
-  bool popupShown_ = false;        // "The phone is ringing!" is up
-  bool lostNoticeShown_ = false;   // the lost-line notice is up
+  bool popupShown_ = false;        // "The phone is ringing!" is being shown
+  bool lostNoticeShown_ = false;   // the lost-line notice is being shown
 };
 
 }  // namespace hushcall::ringwatch

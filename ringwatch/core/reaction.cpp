@@ -40,12 +40,16 @@ void ModRing::React() {
 }
 
 void ModRing::ShowUnlessUp(bool& up, std::string_view text) {
-  if (up) return;
-  up = true;
-  const struct Down {
+  // An answered box whose Show waits under a box opened inside it (the
+  // lost-line notice inside the popup) is off the screen: the next call's
+  // popup is news again.
+  if (up && messageBoxes_.Unanswered(text, kProductName)) return;
+  const struct Restore {
     bool& flag;
-    ~Down() { flag = false; }
-  } down{up};
+    bool before;
+    ~Restore() { flag = before; }
+  } restore{up, up};
+  up = true;
   messageBoxes_.Show(text, kProductName, kMbExclamationOk);
 }
 

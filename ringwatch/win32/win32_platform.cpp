@@ -1,13 +1,51 @@
 #include "ringwatch/win32/win32_platform.h"
 
+#include <cwchar>
+#include <string>
+
 #include "common/win32/utf.h"
+#include "common/win32/window_text.h"
 
 namespace hushcall::ringwatch {
+
+namespace {
+
+// A message box is a dialog of the system's class whose text is the static
+// control 0xFFFF.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+bool IsDialog(HWND window) {
+  wchar_t name[8] = {};
+  return ::GetClassNameW(window, name, 8) > 0 && std::wcscmp(name, L"#32770") == 0;
+}
+
+struct BoxSearch {
+  std::wstring text;
+  std::wstring title;
+  bool found = false;
+};
+
+BOOL CALLBACK MatchVisibleBox(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<BoxSearch*>(param);
+  if (!::IsWindowVisible(window) || !IsDialog(window) || win32::WindowText(window) != search.title)
+    return TRUE;
+  HWND message = ::GetDlgItem(window, kMessageBoxTextId);
+  search.found = message != nullptr && win32::WindowText(message) == search.text;
+  return search.found ? FALSE : TRUE;
+}
+
+}  // namespace
 
 int Win32MessageBoxes::Show(std::string_view text, std::string_view title, int code) {
   HWND owner = owner_ ? owner_() : nullptr;
   return ::MessageBoxW(owner, win32::WidenUtf8(text).c_str(), win32::WidenUtf8(title).c_str(),
                        static_cast<UINT>(code));
+}
+
+bool Win32MessageBoxes::Unanswered(std::string_view text, std::string_view title) {
+  BoxSearch search{win32::WidenUtf8(text), win32::WidenUtf8(title)};
+  ::EnumThreadWindows(::GetCurrentThreadId(), MatchVisibleBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 std::int32_t Win32PlayerWindow::Send(std::int32_t hwnd, std::uint32_t msg, std::int32_t wParam,

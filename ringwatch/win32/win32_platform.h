@@ -25,6 +25,10 @@ class Win32MessageBoxes final : public MessageBoxes {
   // The code (19, 48, 64) goes to the system unchanged; returns the pressed
   // button (0 if the box could not be shown).
   int Show(std::string_view text, std::string_view title, int code) override;
+  // A visible box among the thread's windows: a dialog answered with
+  // EndDialog hides at once, though its modal loop ends only when the boxes
+  // opened inside it have returned.
+  bool Unanswered(std::string_view text, std::string_view title) override;
 
  private:
   std::function<HWND()> owner_;

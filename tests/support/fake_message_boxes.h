@@ -15,10 +15,13 @@ namespace hushcall::testing {
 
 inline constexpr int kIdOk = 1;
 
-// One scripted press of a message box, with events to run while it is shown.
+// One scripted press of a message box, with events to run while it is shown:
+// before the press, or after it when `pressedFirst` (a box answered while a
+// box opened inside it is still up).
 struct BoxAnswer {
   int answer;
   std::function<void()> whileShown = {};
+  bool pressedFirst = false;
 };
 
 class FakeMessageBoxes final : public ringwatch::MessageBoxes {
@@ -40,12 +43,22 @@ class FakeMessageBoxes final : public ringwatch::MessageBoxes {
     if (answers.empty()) return kIdOk;
     BoxAnswer next = std::move(answers.front());
     answers.pop_front();
+    const Shown box{std::string(text), std::string(title), code};
+    if (!next.pressedFirst) up_.push_back(box);
     if (next.whileShown) next.whileShown();
+    if (!next.pressedFirst) up_.pop_back();
     return next.answer;
+  }
+
+  bool Unanswered(std::string_view text, std::string_view title) override {
+    for (const Shown& box : up_)
+      if (box.text == text && box.title == title) return true;
+    return false;
   }
 
  private:
   CallLog& log_;
+  std::vector<Shown> up_;  // shown, waiting in whileShown, not yet pressed
 };
 
 }  // namespace hushcall::testing

@@ -76,6 +76,26 @@ TEST(LineLost, IsToldOnceWhileTheNoticeIsUp) {
   EXPECT_EQ(rig.log, kLost);
 }
 
+// The user answers the popup while the notice opened inside it is still up:
+// the popup is off the screen, so the next call is shown again.
+TEST(LineLost, APopupAnsweredAboveTheNoticeNoLongerHoldsBackTheNextCall) {
+  WatchedRig rig;
+  rig.settings.Popup = true;
+  rig.boxes.answers.push_back({1, [&] { rig.LoseLine(); }, /*pressedFirst=*/true});
+  rig.boxes.answers.push_back({1, [&] {
+                                 rig.port().inputs = {"OK\r\n"};
+                                 rig.retry().Advance(2000);
+                                 rig.timer().Advance(10000);
+                                 rig.Receive(kRing);
+                               }});
+  rig.Receive(kRing);
+  ASSERT_EQ(rig.boxes.shown.size(), 3u);
+  EXPECT_EQ(rig.boxes.shown[0].text, kRingingText);
+  EXPECT_EQ(rig.boxes.shown[1].text, LineLostText(3));
+  EXPECT_EQ(rig.boxes.shown[2].text, kRingingText);
+  EXPECT_EQ(rig.Count(kSetHalf), 2);
+}
+
 TEST(LineRetry, TriesEveryTwoSecondsQuietlyWhileThePortIsAbsent) {
   WatchedRig rig;
   rig.LoseLine();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/win32/utf.h"
@@ -140,6 +142,70 @@ TEST(Win32MessageBoxes, TimerEventsKeepArrivingWhileTheBoxWaits) {
     Win32MessageBoxes().Show("The phone is ringing!", "Hushcall", 48);
   }
   EXPECT_GE(expiries, 2);
+}
+
+// The "Hushcall" box with `text`, looked for from another thread for up to
+// 6 s; null if none came.
+HWND WaitForBox(const wchar_t* text) {
+  for (int i = 0; i < 300; ++i) {
+    for (HWND box = nullptr; (box = ::FindWindowExW(nullptr, box, L"#32770", L"Hushcall"));) {
+      wchar_t buffer[64] = {};
+      ::GetWindowTextW(::GetDlgItem(box, 0xFFFF), buffer, 64);
+      if (std::wstring(buffer) == text) return box;
+    }
+    ::Sleep(20);
+  }
+  return nullptr;
+}
+
+// A box answered while a box opened inside it waits has been answered: it
+// leaves the screen at once, though its Show returns only after the inner
+// box's. The user answers the outer box first, then the inner one; the
+// boxes' own thread looks in between.
+TEST(Win32MessageBoxes, AnAnsweredBoxNoLongerCountsWhileABoxInsideItWaits) {
+  Win32MessageBoxes boxes;
+  RingTimer opener(50);
+  opener.SetOnTimer([&] {
+    opener.SetEnabled(false);
+    boxes.Show("Inner", "Hushcall", 48);
+  });
+  enum Stage { kStarted, kBothUp, kLookedBefore, kOuterPressed, kLookedAfter };
+  std::atomic<int> stage = kStarted;
+  bool outerBefore = false, outerAfter = true, innerAfter = false;
+  RingTimer probe(20);
+  probe.SetOnTimer([&] {
+    if (stage == kBothUp) {
+      outerBefore = boxes.Unanswered("Outer", "Hushcall");
+      stage = kLookedBefore;
+    } else if (stage == kOuterPressed) {
+      outerAfter = boxes.Unanswered("Outer", "Hushcall");
+      innerAfter = boxes.Unanswered("Inner", "Hushcall");
+      stage = kLookedAfter;
+    }
+  });
+  opener.SetEnabled(true);
+  probe.SetEnabled(true);
+  {
+    TestThread user([&] {
+      const auto await = [&](int wanted) {
+        for (int i = 0; i < 300 && stage != wanted; ++i) ::Sleep(20);
+      };
+      HWND outer = WaitForBox(L"Outer");
+      HWND inner = WaitForBox(L"Inner");
+      stage = kBothUp;
+      await(kLookedBefore);
+      if (outer) ::SendMessageW(::GetDlgItem(outer, IDOK), BM_CLICK, 0, 0);
+      stage = kOuterPressed;
+      await(kLookedAfter);
+      if (inner) ::SendMessageW(::GetDlgItem(inner, IDOK), BM_CLICK, 0, 0);
+    });
+    boxes.Show("Outer", "Hushcall", 48);
+  }
+  EXPECT_EQ(stage, kLookedAfter);
+  EXPECT_TRUE(outerBefore);
+  EXPECT_FALSE(outerAfter);
+  EXPECT_TRUE(innerAfter);
+  EXPECT_FALSE(boxes.Unanswered("Outer", "Hushcall"));
 }
 
 TEST(Win32ComponentFactory, MakesAClosedPortAndAStoppedTimer) {
