@@ -43,10 +43,14 @@ class FakeMessageBoxes final : public ringwatch::MessageBoxes {
     if (answers.empty()) return kIdOk;
     BoxAnswer next = std::move(answers.front());
     answers.pop_front();
-    const Shown box{std::string(text), std::string(title), code};
-    if (!next.pressedFirst) up_.push_back(box);
+    if (!next.pressedFirst) up_.push_back(shown.back());
+    const struct Pressed {
+      std::vector<Shown>* up;
+      ~Pressed() {
+        if (up) up->pop_back();
+      }
+    } pressed{next.pressedFirst ? nullptr : &up_};  // also when an event throws
     if (next.whileShown) next.whileShown();
-    if (!next.pressedFirst) up_.pop_back();
     return next.answer;
   }
 
