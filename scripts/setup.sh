@@ -20,10 +20,13 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-# A mirror that fails once is tried again, not taken as the answer.
+# A mirror that fails once is tried again, not taken as the answer. An index
+# that fails to update (a mirror caught mid-sync) need not stop the install:
+# the others may hold all it needs, so the install is tried all the same.
 for attempt in 1 2 3; do
-  $sudo apt-get -o Acquire::Retries=3 update -q &&
-    $sudo apt-get -o Acquire::Retries=3 install -y -q --no-install-recommends "${missing[@]}" &&
+  $sudo apt-get -o Acquire::Retries=3 update -q ||
+    echo "setup: some package lists could not be updated; installing from the rest" >&2
+  $sudo apt-get -o Acquire::Retries=3 install -y -q --no-install-recommends "${missing[@]}" &&
     exit 0
   echo "setup: apt-get failed (attempt $attempt), trying again" >&2
   sleep 10
