@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/win32/utf.h"
+#include "common/win32/window_text.h"
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/ring_timer.h"
 #include "ringwatch/win32/tests/test_support.h"
@@ -107,9 +108,7 @@ std::wstring AnswerBox(const wchar_t* title, int button) {
   std::wstring text;
   for (int i = 0; i < 300; ++i) {
     if (HWND box = ::FindWindowW(L"#32770", title)) {
-      wchar_t buffer[256] = {};
-      ::GetWindowTextW(::GetDlgItem(box, 0xFFFF), buffer, 256);
-      text = buffer;
+      text = win32::WindowText(::GetDlgItem(box, 0xFFFF));
       ::SendMessageW(::GetDlgItem(box, button), BM_CLICK, 0, 0);
       break;
     }
@@ -149,9 +148,7 @@ TEST(Win32MessageBoxes, TimerEventsKeepArrivingWhileTheBoxWaits) {
 HWND WaitForBox(const wchar_t* text) {
   for (int i = 0; i < 300; ++i) {
     for (HWND box = nullptr; (box = ::FindWindowExW(nullptr, box, L"#32770", L"Hushcall"));) {
-      wchar_t buffer[64] = {};
-      ::GetWindowTextW(::GetDlgItem(box, 0xFFFF), buffer, 64);
-      if (std::wstring(buffer) == text) return box;
+      if (win32::WindowText(::GetDlgItem(box, 0xFFFF)) == text) return box;
     }
     ::Sleep(20);
   }
