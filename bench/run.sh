@@ -56,14 +56,14 @@ while [ $# -gt 0 ]; do
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export HC_WIN32_BUILD=$root/build/win32
+export HC_WIN_BUILD=$root/build/win32
 export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
-floor_exe=$HC_WIN32_BUILD/bench/floor/floor.exe
+floor_exe=$HC_WIN_BUILD/bench/floor/floor.exe
 
 built() {
-  [ -x "$HC_MODEMSIM" ] && [ -f "$HC_WIN32_BUILD/player/player.exe" ] &&
-    [ -f "$HC_WIN32_BUILD/host/gen_hushcall.dll" ] &&
-    [ -f "$HC_WIN32_BUILD/plugin/win32/Hushcall.dll" ] && [ -f "$floor_exe" ]
+  [ -x "$HC_MODEMSIM" ] && [ -f "$HC_WIN_BUILD/player/player.exe" ] &&
+    [ -f "$HC_WIN_BUILD/host/gen_hushcall.dll" ] &&
+    [ -f "$HC_WIN_BUILD/plugin/win32/Hushcall.dll" ] && [ -f "$floor_exe" ]
 }
 if ! built; then
   echo "bench: build trees missing, running scripts/setup.sh and scripts/build.sh"

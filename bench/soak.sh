@@ -39,10 +39,10 @@ while [ $# -gt 0 ]; do
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export HC_WIN32_BUILD=$root/build/win32
+export HC_WIN_BUILD=$root/build/win32
 export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
-cycles_exe=$HC_WIN32_BUILD/plugin/win32/tests/plugin_cycles_test.exe
-for f in "$HC_MODEMSIM" "$HC_WIN32_BUILD/player/player.exe" "$cycles_exe"; do
+cycles_exe=$HC_WIN_BUILD/plugin/win32/tests/plugin_cycles_test.exe
+for f in "$HC_MODEMSIM" "$HC_WIN_BUILD/player/player.exe" "$cycles_exe"; do
   [ -e "$f" ] || { echo "soak: $f missing; run scripts/build.sh" >&2; exit 1; }
 done
 

@@ -21,7 +21,7 @@ esac
 scripts/setup.sh || exit 1
 scripts/build.sh >/dev/null || { echo "run: the build failed; run scripts/build.sh to see why" >&2; exit 1; }
 
-export HC_WIN32_BUILD=$PWD/build/win32 HC_MODEMSIM=$PWD/build/native/tools/modemsim/modemsim
+export HC_WIN_BUILD=$PWD/build/win32 HC_MODEMSIM=$PWD/build/native/tools/modemsim/modemsim
 . tests/e2e/lib.sh
 e2e_begin
 

@@ -8,7 +8,7 @@
 . "$(dirname "$0")/install_lib.sh"
 e2e_begin
 
-setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN32_BUILD" \
+setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN_BUILD" \
   --out "$HC_WORK/dist") || { e2e_fail "makensis built no installer"; exit 1; }
 e2e_ok "makensis built $(basename "$setup")"
 

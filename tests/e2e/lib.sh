@@ -2,18 +2,18 @@
 # simulator on COM5, the stand-in player with our host wrapper and
 # Hushcall.dll in its plug-in folder, and helpers to wait on their logs.
 #
-# Needs: HC_WIN32_BUILD (the cross build dir) and HC_MODEMSIM (the native
+# Needs: HC_WIN_BUILD (the cross build dir) and HC_MODEMSIM (the native
 # simulator binary), exported by the CTest command line.
 
 set -u
 HC_E2E_DIR=$(dirname "${BASH_SOURCE[0]}")
 . "$HC_E2E_DIR/../wine/wine-env.sh"
 
-: "${HC_WIN32_BUILD:?}" "${HC_MODEMSIM:?}"
-HC_PLAYER_EXE=$HC_WIN32_BUILD/player/player.exe
-HC_HUSHCTL_EXE=$HC_WIN32_BUILD/tools/hushctl/hushctl.exe
-HC_HOST_DLL=$HC_WIN32_BUILD/host/gen_hushcall.dll
-HC_PLUGIN_DLL=$HC_WIN32_BUILD/plugin/win32/Hushcall.dll
+: "${HC_WIN_BUILD:?}" "${HC_MODEMSIM:?}"
+HC_PLAYER_EXE=$HC_WIN_BUILD/player/player.exe
+HC_HUSHCTL_EXE=$HC_WIN_BUILD/tools/hushctl/hushctl.exe
+HC_HOST_DLL=$HC_WIN_BUILD/host/gen_hushcall.dll
+HC_PLUGIN_DLL=$HC_WIN_BUILD/plugin/win32/Hushcall.dll
 
 HC_FAILS=0
 HC_PIDS=()

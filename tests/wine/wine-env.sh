@@ -9,12 +9,30 @@
 # without a display never gets one, so Xvfb comes first; without a window
 # manager every window waits for one unless X11 "Managed" is off.
 
+# HC_WINE_ARCH (win32, the default, or win64) says which edition's programs
+# run: a 32-bit prefix under Debian's `wine`, or a 64-bit one under
+# `wine64`. Debian's `wine` picks the 32-bit loader whenever wine32 is
+# installed, so for win64 `wine` is a link to the 64-bit loader, first on
+# PATH (scripts and their children call `wine` by name).
+HC_WINE_ARCH=${HC_WINE_ARCH:-win32}
+case "$HC_WINE_ARCH" in
+  win32) ;;
+  win64)
+    HC_WINE64_BIN=/tmp/hushcall-wine64-bin
+    [ "$(readlink "$HC_WINE64_BIN/wine" 2>/dev/null)" = /usr/lib/wine/wine64 ] ||
+      { mkdir -p "$HC_WINE64_BIN" && ln -sfn /usr/lib/wine/wine64 "$HC_WINE64_BIN/wine"; }
+    export PATH=$HC_WINE64_BIN:$PATH WINELOADER=/usr/lib/wine/wine64
+    ;;
+  *) echo "wine-env: HC_WINE_ARCH is win32 or win64, not '$HC_WINE_ARCH'" >&2; return 1 2>/dev/null || exit 1 ;;
+esac
+export HC_WINE_ARCH
+
 # The template's name changes with what it holds (now Wine's own fonts),
 # so that a template made before is not taken for it.
-HC_WINE_TEMPLATE=${HC_WINE_TEMPLATE:-/tmp/hushcall-wine-template-fonts}
+HC_WINE_TEMPLATE=${HC_WINE_TEMPLATE:-/tmp/hushcall-wine-template-fonts-$HC_WINE_ARCH}
 HC_WINE_FONTS=${HC_WINE_FONTS:-/usr/share/wine/fonts}
 
-export WINEARCH=win32
+export WINEARCH=$HC_WINE_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 # winedbg off: a crashing test ends at once instead of waiting in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
@@ -56,7 +74,7 @@ hc_make_template() {
     export WINEPREFIX=$HC_WINE_TEMPLATE
     hc_start_xvfb || exit 1
     wineserver -p 300 </dev/null >/dev/null 2>&1
-    wineboot -i </dev/null >/dev/null 2>&1
+    wine wineboot -i </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     # Wine does not look for its own Tahoma and Marlett where fonts-wine
     # puts them; without them dialogs fall back to a wider font and the

@@ -1,8 +1,11 @@
 // Build-time tool, run under Wine: writes Hushcall's type library with
 // oleaut32's ICreateTypeLib2.
 //
-//   make_typelib <host TavWinAmpGenLib.tlb> <output Hushcall.tlb>
+//   make_typelib win32|win64 <host TavWinAmpGenLib.tlb> <output Hushcall.tlb>
 //
+// The first argument is the platform the library describes, whatever this
+// tool's own: the 64-bit tool writes the 32-bit edition's library too, with
+// its pointers and vtable slots 4 bytes wide.
 // widl can describe the library but always copies an interface that a
 // coclass lists into the library it writes; the class Plugin must instead
 // refer to ITavWinAmpGenPlugin as an import from the host's library (and to
@@ -51,7 +54,7 @@ HRESULT AddImpl(ICreateTypeInfo* info, ITypeInfo* ref, UINT index, INT flags) {
   return S_OK;
 }
 
-HRESULT Build(const std::wstring& hostTlb, const std::wstring& outTlb) {
+HRESULT Build(SYSKIND platform, const std::wstring& hostTlb, const std::wstring& outTlb) {
   com_ptr<ITypeLib> stdole;
   HC_CHECK(LoadRegTypeLib(kStdOleLibId, 2, 0, 0, stdole.put()));
   com_ptr<ITypeInfo> dispatch;
@@ -63,7 +66,7 @@ HRESULT Build(const std::wstring& hostTlb, const std::wstring& outTlb) {
   HC_CHECK(host->GetTypeInfoOfGuid(IID_ITavWinAmpGenPlugin, hostPlugin.put()));
 
   com_ptr<ICreateTypeLib2> lib;
-  HC_CHECK(CreateTypeLib2(SYS_WIN32, outTlb.c_str(), lib.put()));
+  HC_CHECK(CreateTypeLib2(platform, outTlb.c_str(), lib.put()));
   HC_CHECK(lib->SetName(const_cast<LPOLESTR>(L"Hushcall")));
   HC_CHECK(lib->SetGuid(LIBID_Hushcall));
   HC_CHECK(lib->SetVersion(1, 0));
@@ -100,12 +103,13 @@ HRESULT Build(const std::wstring& hostTlb, const std::wstring& outTlb) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_typelib <TavWinAmpGenLib.tlb> <Hushcall.tlb>\n");
+  const std::string platform = argc == 4 ? argv[1] : "";
+  if (platform != "win32" && platform != "win64") {
+    std::fprintf(stderr, "usage: make_typelib win32|win64 <TavWinAmpGenLib.tlb> <Hushcall.tlb>\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
-  HRESULT hr = Build(Widen(argv[1]), Widen(argv[2]));
+  HRESULT hr = Build(platform == "win64" ? SYS_WIN64 : SYS_WIN32, Widen(argv[2]), Widen(argv[3]));
   CoUninitialize();
   return SUCCEEDED(hr) ? 0 : 1;
 }
