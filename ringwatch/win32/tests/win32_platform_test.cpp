@@ -55,8 +55,10 @@ TEST(Win32PlayerWindow, SendsTheValuesUnchangedAndReturnsTheAnswer) {
   const auto handle = static_cast<std::int32_t>(reinterpret_cast<intptr_t>(player.get()));
   EXPECT_EQ(window.Send(handle, 0x0400, -666, 122), 200);
   window.Send(handle, 0x0111, 40046, 0);
+  // A negative value arrives as the same int (sign-extended where WPARAM
+  // is 64 bits wide, as a C caller's would be).
   const std::vector<SentMessage> expected = {
-      {0x0400, static_cast<WPARAM>(0xFFFFFD66u), 122},
+      {0x0400, static_cast<WPARAM>(-666), 122},
       {0x0111, 40046, 0},
   };
   EXPECT_EQ(g_sent, expected);
