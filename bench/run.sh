@@ -16,9 +16,11 @@
 #     Then the same once more with the modem gone (its simulator ended, the
 #     plug-in's notice answered), while the plug-in tries the port every 2 s.
 #
-#   bench/run.sh [--calls N] [--pairs K] [--idle-s S] [--keep DIR]
+#   bench/run.sh [--arch win32|win64] [--calls N] [--pairs K] [--idle-s S] [--keep DIR]
 #
-# --keep DIR copies the transcripts and logs of the run into DIR.
+# --arch chooses the edition (and the floor's build): by default the 32-bit
+# one where this machine runs it (scripts/arches.sh --one). --keep DIR
+# copies the transcripts and logs of the run into DIR.
 #
 # The last line is for scripts:
 #   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle added E %
@@ -35,28 +37,32 @@
 # on before each and the next start only after the previous plug-in's init
 # returned (it has then read its port and opened it).
 #
-# Needs the built trees build/native and build/win32; when they are missing
+# Needs the built trees build/native and build/<arch>; when they are missing
 # it runs scripts/setup.sh and scripts/build.sh first. Nothing is written to
 # the repository: the figures go to standard output only.
 set -u
 
+arch=""
 calls=200
 pairs=12
 idle_s=30
 keep=""
 while [ $# -gt 0 ]; do
   case $1 in
+    --arch) arch=$2; shift 2 ;;
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export HC_WIN_BUILD=$root/build/win32
+arch=${arch:-$("$root/scripts/arches.sh" --one)}
+case "$arch" in win32|win64) ;; *) echo "bench: --arch is win32 or win64" >&2; exit 2 ;; esac
+export HC_WINE_ARCH=$arch HC_WIN_BUILD=$root/build/$arch
 export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
 floor_exe=$HC_WIN_BUILD/bench/floor/floor.exe
 

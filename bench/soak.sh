@@ -12,12 +12,16 @@
 #     and private memory (logged every --resource-ms) first, last and maximum;
 #  2. --cycles COM start/stop cycles of plugin_cycles_test in one process.
 #
-#   bench/soak.sh [--calls N] [--pairs K] [--hangup-every N] [--cycles N] [--resource-ms MS] [--period-ms MS]
+#   bench/soak.sh [--arch win32|win64] [--calls N] [--pairs K] [--hangup-every N] [--cycles N]
+#                 [--resource-ms MS] [--period-ms MS]
 #
-# Needs the built trees build/native and build/win32. Writes nothing to the
-# repository; the last line is a one-line summary.
+# --arch chooses the edition: by default the 32-bit one where this machine
+# runs it (scripts/arches.sh --one). Needs the built trees build/native and
+# build/<arch>. Writes nothing to the repository; the last line is a
+# one-line summary.
 set -u
 
+arch=""
 calls=1000
 pairs=12
 hangup_every=100
@@ -27,19 +31,22 @@ resource_ms=10000
 period_ms=12000
 while [ $# -gt 0 ]; do
   case $1 in
+    --arch) arch=$2; shift 2 ;;
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --hangup-every) hangup_every=$2; shift 2 ;;
     --cycles) cycles=$2; shift 2 ;;
     --resource-ms) resource_ms=$2; shift 2 ;;
     --period-ms) period_ms=$2; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "soak: unknown option $1" >&2; exit 2 ;;
   esac
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export HC_WIN_BUILD=$root/build/win32
+arch=${arch:-$("$root/scripts/arches.sh" --one)}
+case "$arch" in win32|win64) ;; *) echo "soak: --arch is win32 or win64" >&2; exit 2 ;; esac
+export HC_WINE_ARCH=$arch HC_WIN_BUILD=$root/build/$arch
 export HC_MODEMSIM=$root/build/native/tools/modemsim/modemsim
 cycles_exe=$HC_WIN_BUILD/plugin/win32/tests/plugin_cycles_test.exe
 for f in "$HC_MODEMSIM" "$HC_WIN_BUILD/player/player.exe" "$cycles_exe"; do

@@ -4,6 +4,11 @@
 # 32-bit code, "win64" where it does not. HUSHCALL_ARCHES (win32, win64 or
 # both) overrides the probe.
 #
+#   scripts/arches.sh [--one]
+#
+# --one prints only the edition that the main job and the benchmarks use
+# by default: the 32-bit one, which the player loads, where it runs.
+#
 # Neither uname nor dpkg can tell: a 64-bit kernel may have its IA-32
 # emulation off, and then every i386 program fails with "Exec format error".
 # So the probe runs the smallest i386 program there is, written here: an ELF
@@ -11,16 +16,21 @@
 # anything of i386 is installed, since installing it is what goes wrong.
 set -uo pipefail
 
+say() {
+  if [ "${1:-}" = --one ]; then echo "${2%% *}"; else echo "$2"; fi
+}
+
 if [ -n "${HUSHCALL_ARCHES:-}" ]; then
-  out=()
   for a in ${HUSHCALL_ARCHES//,/ }; do
     case "$a" in
-      win32|win64) [[ " ${out[*]-} " == *" $a "* ]] || out+=("$a") ;;
+      win32|win64) ;;
       *) echo "arches: HUSHCALL_ARCHES takes win32 and win64, not '$a'" >&2; exit 2 ;;
     esac
   done
-  [ ${#out[@]} -gt 0 ] || { echo "arches: HUSHCALL_ARCHES names no edition" >&2; exit 2; }
-  echo "${out[*]}"
+  out=""
+  for a in win32 win64; do [[ " ${HUSHCALL_ARCHES//,/ } " == *" $a "* ]] && out="${out:+$out }$a"; done
+  [ -n "$out" ] || { echo "arches: HUSHCALL_ARCHES names no edition" >&2; exit 2; }
+  say "${1:-}" "$out"
   exit 0
 fi
 
@@ -59,7 +69,7 @@ runs_i386() {
 }
 
 if runs_i386 && ! emulated; then
-  echo "win32 win64"
+  say "${1:-}" "win32 win64"
 else
-  echo "win64"
+  say "${1:-}" "win64"
 fi

@@ -2,8 +2,9 @@
 # The main job: two simulated incoming calls, end to end.
 #
 # The stand-in player runs under Wine with our host wrapper and Hushcall.dll
-# in its plug-in folder; the modem simulator plays a modem on a
-# pseudo-terminal mapped to COM5. Hushcall resets the modem, recognises the
+# in its plug-in folder: the 32-bit edition where this machine runs 32-bit
+# code, else the 64-bit one (HUSHCALL_ARCHES chooses too). The modem
+# simulator plays a modem on a pseudo-terminal mapped to COM5. Hushcall resets the modem, recognises the
 # rings and reacts once per call. Prints the line's transcript and the
 # player's messages on one time line.
 #
@@ -18,14 +19,18 @@ case "$action" in
   *) echo "usage: scripts/run.sh [volume|pause|stop]" >&2; exit 2 ;;
 esac
 
+HUSHCALL_ARCHES=$(scripts/arches.sh) || exit 1
+export HUSHCALL_ARCHES
+edition=$(scripts/arches.sh --one)
 scripts/setup.sh || exit 1
 scripts/build.sh >/dev/null || { echo "run: the build failed; run scripts/build.sh to see why" >&2; exit 1; }
 
-export HC_WIN_BUILD=$PWD/build/win32 HC_MODEMSIM=$PWD/build/native/tools/modemsim/modemsim
+export HC_WINE_ARCH=$edition HC_WIN_BUILD=$PWD/build/$edition
+export HC_MODEMSIM=$PWD/build/native/tools/modemsim/modemsim
 . tests/e2e/lib.sh
 e2e_begin
 
-echo "Hushcall: two calls of three rings, 12 s apart; action: $action"
+echo "Hushcall ($edition edition): two calls of three rings, 12 s apart; action: $action"
 e2e_settings Enabled=1 COMPort=5 Action=$code Volume=30 Percent=0 Popup=0
 e2e_modem --calls 2 --rings 3 --ring-interval-ms 2000 --call-gap-ms 12000 --first-ring-ms 1000
 e2e_player --state playing --volume 200 --exit-after-ms 26000
