@@ -54,10 +54,12 @@ HMODULE Self() {
   return self;
 }
 
-// Init and Config run the plug-in's message loops, where the player's close
-// may be dispatched: the player then calls Quit and frees this library while
-// they are still on the stack.
+// Init and Config run the plug-in's message loops, and the removal its
+// question box, where the player's close may be dispatched: the player then
+// calls Quit and frees this library while they are still on the stack.
 int g_callsRunning = 0;
+// The player has called Quit: it unloads us, and deletes nothing of ours.
+bool g_quit = false;
 struct Running {
   Running() { ++g_callsRunning; }
   ~Running() { --g_callsRunning; }
@@ -121,6 +123,7 @@ void StopSession() {
 
 void __cdecl Quit() {
   try {
+    g_quit = true;
     if (g_callsRunning > 0) {
       // Our frames stay on the stack beyond the unloading that follows.
       HMODULE pinned = nullptr;
@@ -138,12 +141,15 @@ void __cdecl Quit() {
 
 int Uninstall(HWND parent) {
   using namespace hushcall::host;
+  Running running;
+  g_quit = false;
   const bool removeSettings = AskRemoveStoredSettings(parent);
   // Quit stores the settings one last time; removing them comes after.
   // COM stays up over the stop so that a Hushcall.dll it loaded for us can
   // be freed, and then deleted, while this thread is still in the apartment.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   StopSession();
+  EndSessionIfQuit();
   ::CoFreeUnusedLibrariesEx(0, 0);
   if (SUCCEEDED(com)) ::CoUninitialize();
   g_removed = true;
@@ -151,7 +157,9 @@ int Uninstall(HWND parent) {
   const std::wstring library = ModuleFolder(Self()) + kHushcallDllName;
   if (!RemoveLibrary(library)) g_libraryLeft = new (std::nothrow) std::wstring(library);
   if (removeSettings) Trace(L"remove settings", HRESULT_FROM_WIN32(RemoveStoredSettings()));
-  return kUninstallNow;
+  // A player closed during the question has unloaded us and will not delete
+  // this file now: the rest is removed, this file at its next start.
+  return g_quit ? kUninstallAtRestart : kUninstallNow;
 }
 
 }  // namespace

@@ -79,3 +79,16 @@ ring_expect "the start waits for the modem" e2e_until 10 reset_sent
 e2e_unset Action
 close_session "the modem wait of the start runs"
 ring_expect "the start returned after the quit" returned_after_quit
+
+# Removal from the player's preferences: the player closes while the
+# question about the settings is up. The rest is removed after the box, and
+# the host wrapper is left for the player's next start to delete.
+ring_restart_modem
+e2e_settings COMPort=5
+ring_session removal --state playing --uninstall 0
+started
+ring_expect "the removal asks about the settings" ring_box_handle 20000
+close_session "the removal's question is up"
+ring_expect "the removal returned after the quit, asking for the next start" \
+  test "$(ring_lines 'uninstall -> 0 after quit$')" -eq 1
+ring_expect "and removed Hushcall.dll" test ! -e "$HC_WORK/plugins/Hushcall.dll"
