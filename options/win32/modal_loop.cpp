@@ -74,7 +74,10 @@ void Win32DialogView::RunModal(const std::function<bool()>& keepShowing) {
         continue;
       }
       if (message.message == WM_QUIT) {
-        // WM_QUIT belongs to the outer loop: hand it back.
+        // WM_QUIT belongs to the outer loop: hand it back, with the dialog
+        // hidden first. The showing ends and the windows it disabled are
+        // enabled again; a dialog left on screen would no longer be modal.
+        Hide();
         ::PostQuitMessage(static_cast<int>(message.wParam));
         break;
       }

@@ -60,9 +60,12 @@ TEST_F(ModalLoopTest, TimerAndPostedEventsKeepBeingDelivered) {
   ::KillTimer(nullptr, timer);
 }
 
-TEST_F(ModalLoopTest, QuitEndsTheShowingAndIsHandedBack) {
+TEST_F(ModalLoopTest, QuitEndsTheShowingHidesTheDialogAndIsHandedBack) {
+  auto player = MakeOtherWindow();
   ::PostQuitMessage(7);
   view.RunModal([] { return true; });
+  EXPECT_FALSE(view.Visible());
+  EXPECT_TRUE(::IsWindowEnabled(player.get()));
   MSG message{};
   ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 7u);
