@@ -56,7 +56,7 @@ class CommControl::State final : public MessageSink {
     buffer_.Clear();
     lossRaised_ = false;
     ++session_;
-    reader_ = std::make_unique<CommReader>(device.get(), buffer_,
+    reader_ = std::make_unique<CommReader>(std::make_unique<DeviceIo>(device.get()), buffer_,
                                            [hwnd = window_->hwnd()] { return PostArrival(hwnd); });
     device_ = std::move(device);
   }

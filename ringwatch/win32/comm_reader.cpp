@@ -26,10 +26,13 @@ std::int64_t NowMs() {
   return count.QuadPart / f * 1000 + count.QuadPart % f * 1000 / f;
 }
 
+// 0 when the call completed at once, else its last error.
+DWORD StartError(BOOL started) { return started ? 0 : ::GetLastError(); }
+
 }  // namespace
 
-CommReader::CommReader(HANDLE device, ReceiveBuffer& buffer, Post post)
-    : device_(device), buffer_(buffer), post_(std::move(post)), stop_(NewEvent()), ioDone_(NewEvent()) {
+CommReader::CommReader(std::unique_ptr<CommPortIo> io, ReceiveBuffer& buffer, Post post)
+    : io_(std::move(io)), buffer_(buffer), post_(std::move(post)), stop_(NewEvent()), ioDone_(NewEvent()) {
   thread_.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr));
   if (!thread_) Fail(StatusFromWin32(::GetLastError()));
 }
@@ -69,14 +72,24 @@ void CommReader::Run() {
 CommReader::ReadResult CommReader::Read(char* into, DWORD size) {
   OVERLAPPED overlapped{};
   overlapped.hEvent = ioDone_.get();
-  return Complete(::ReadFile(device_, into, size, nullptr, &overlapped), overlapped);
+  const DWORD error = StartError(io_->Read(into, size, &overlapped));
+  return Complete(error, overlapped);
 }
 
 CommReader::ReadResult CommReader::AwaitCharacter() {
   OVERLAPPED overlapped{};
   overlapped.hEvent = ioDone_.get();
   DWORD events = 0;
-  ReadResult result = Complete(::WaitCommEvent(device_, &events, &overlapped), overlapped);
+  const DWORD error = StartError(io_->WaitEvent(&events, &overlapped));
+  // A character that came between the empty read and the arming of the
+  // wait need not have raised EV_RXCHAR: nothing promises that the driver
+  // keeps the event for the wait. Once the wait is armed, whatever waits in
+  // the queue is read at once.
+  if (error == ERROR_IO_PENDING && io_->Queued() > 0) {
+    Abandon(overlapped);
+    return {Outcome::kRead};
+  }
+  ReadResult result = Complete(error, overlapped);
   if (result.outcome == Outcome::kRead && (events & EV_RXCHAR) == 0 &&
       ::WaitForSingleObject(stop_.get(), kSpuriousWakeRestMs) == WAIT_OBJECT_0) {
     return {Outcome::kStopped};
@@ -84,10 +97,9 @@ CommReader::ReadResult CommReader::AwaitCharacter() {
   return result;
 }
 
-CommReader::ReadResult CommReader::Complete(BOOL started, OVERLAPPED& overlapped) {
+CommReader::ReadResult CommReader::Complete(DWORD error, OVERLAPPED& overlapped) {
   // ReadFile and WaitCommEvent reset the event themselves.
-  if (!started) {
-    const DWORD error = ::GetLastError();
+  if (error != 0) {
     if (error != ERROR_IO_PENDING) return {Outcome::kFailed, 0, error};
     const HANDLE waits[] = {ioDone_.get(), stop_.get()};
     for (;;) {
@@ -98,18 +110,21 @@ CommReader::ReadResult CommReader::Complete(BOOL started, OVERLAPPED& overlapped
         continue;
       }
       const DWORD waitError = waited == WAIT_FAILED ? ::GetLastError() : 0;
-      // Only this thread can cancel its own operation; wait until the system
-      // has let go of the buffer and the OVERLAPPED before leaving.
-      ::CancelIo(device_);
-      DWORD ignored = 0;
-      ::GetOverlappedResult(device_, &overlapped, &ignored, TRUE);
+      Abandon(overlapped);
       if (waited == WAIT_OBJECT_0 + 1) return {Outcome::kStopped};
       return {Outcome::kFailed, 0, waitError};
     }
   }
   DWORD got = 0;
-  if (!::GetOverlappedResult(device_, &overlapped, &got, FALSE)) return {Outcome::kFailed, 0, ::GetLastError()};
+  if (!io_->Result(&overlapped, &got, FALSE)) return {Outcome::kFailed, 0, ::GetLastError()};
   return {Outcome::kRead, got, 0};
+}
+
+void CommReader::Abandon(OVERLAPPED& overlapped) {
+  // Only this thread can cancel its own operation.
+  io_->Cancel();
+  DWORD ignored = 0;
+  io_->Result(&overlapped, &ignored, TRUE);
 }
 
 void CommReader::Tell(ReceiveNotices notices) {

@@ -10,9 +10,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "common/win32/unique.h"
 #include "ringwatch/win32/arrival_pacing.h"
+#include "ringwatch/win32/comm_port_io.h"
 #include "ringwatch/win32/receive_buffer.h"
 
 namespace hushcall::ringwatch {
@@ -30,10 +32,10 @@ class CommReader {
   // system refused it.
   using Post = std::function<bool()>;
 
-  // Starts reading `device` (opened for overlapped use). Calls `post` on the
-  // reader thread whenever the buffer holds notices and none is on its way.
+  // Starts reading the device behind `io`. Calls `post` on the reader
+  // thread whenever the buffer holds notices and none is on its way.
   // Throws Failure if the thread can't start.
-  CommReader(HANDLE device, ReceiveBuffer& buffer, Post post);
+  CommReader(std::unique_ptr<CommPortIo> io, ReceiveBuffer& buffer, Post post);
   // Stops the thread and waits for it: its pending read or wait is
   // cancelled.
   ~CommReader();
@@ -54,17 +56,20 @@ class CommReader {
   ReadResult Read(char* into, DWORD size);
   // Waits for the next character to arrive, for when a read found none.
   ReadResult AwaitCharacter();
-  // Completes an overlapped operation this thread started (`started` is what
-  // the call returned), telling what falls due while it waits. The result's
-  // `got` is the operation's byte count.
-  ReadResult Complete(BOOL started, OVERLAPPED& overlapped);
+  // Completes an overlapped operation this thread started (`error` is the
+  // call's last error when it returned FALSE, else 0), telling what falls
+  // due while it waits. The result's `got` is the operation's byte count.
+  ReadResult Complete(DWORD error, OVERLAPPED& overlapped);
+  // Cancels an operation that pends and waits until the system has let go
+  // of its buffer and OVERLAPPED.
+  void Abandon(OVERLAPPED& overlapped);
   void Tell(ReceiveNotices notices);
   void TellWhatIsDue();
   DWORD WaitMs() const;
   // The line is gone: tell once, then wait for the stop without spinning.
   void LoseLine(DWORD error);
 
-  HANDLE device_;
+  std::unique_ptr<CommPortIo> io_;
   ReceiveBuffer& buffer_;
   Post post_;
   ArrivalPacing pacing_;
