@@ -1,6 +1,7 @@
 #include "host/plugin_source.h"
 
 #include "common/win32/module_file.h"
+#include "host/library_edition.h"
 
 namespace hushcall::host {
 
@@ -17,7 +18,11 @@ HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out) {
   // (the system refuses a relative path with these flags).
   out.library.reset(
       ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (!out.library) return HRESULT_FROM_WIN32(::GetLastError());
+  if (!out.library) {
+    const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+    // The other edition's build fails as a bad image at best: say which it is.
+    return LibraryEdition(path) == win32::OtherEdition(win32::kThisEdition) ? kLibraryOfOtherEdition : hr;
+  }
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
       ::GetProcAddress(out.library.get(), "DllGetClassObject")));

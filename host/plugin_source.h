@@ -34,7 +34,8 @@ struct HostedPlugin {
 // CoCreateInstance first; on failure the DLL beside `self`.
 HRESULT CreateHushcallPlugin(HMODULE self, HostedPlugin& out);
 // The DLL at the full `path`, through its DllGetClassObject; the DLLs it
-// needs come from its own folder or the system's.
+// needs come from its own folder or the system's. kLibraryOfOtherEdition
+// when it is the other edition's build.
 HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out);
 // The folder of `module`, with a trailing backslash; empty when unknown.
 std::wstring ModuleFolder(HMODULE module);

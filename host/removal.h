@@ -14,7 +14,8 @@ namespace hushcall::host {
 bool AskRemoveStoredSettings(HWND parent);
 // Every stored setting of Hushcall, all sections.
 LSTATUS RemoveStoredSettings();
-// Any COM registration of Hushcall.Plugin, per user and machine-wide.
+// This edition's COM registration of Hushcall.Plugin, per user and
+// machine-wide; the other edition's stays.
 HRESULT RemoveRegistration();
 // Deletes the library at `path` when no one has it loaded; otherwise marks
 // it for deletion at the next restart. True when it is gone now.

@@ -1,6 +1,7 @@
 #include "host/start_failure.h"
 
 #include "common/status.h"
+#include "host/library_edition.h"
 
 namespace hushcall::host {
 namespace {
@@ -25,6 +26,9 @@ std::wstring StartFailureText(HRESULT hr) {
   // A stored setting the conversions refuse; the system may have no text.
   if (hr == kTypeMismatch) reason = L"a stored setting has the wrong type (type mismatch).";
   else if (hr == kOverflow) reason = L"a stored setting is out of range (overflow).";
+  else if (hr == kLibraryOfOtherEdition)
+    reason = std::wstring(L"Hushcall.dll beside this plug-in is the ") +
+             win32::EditionName(win32::OtherEdition(win32::kThisEdition)) + L" build.";
   else reason = SystemText(hr);
   if (reason.empty()) {
     wchar_t number[32];

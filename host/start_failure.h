@@ -10,8 +10,9 @@ namespace hushcall::host {
 inline constexpr wchar_t kStartFailureTitle[] = L"Hushcall";
 
 // "Hushcall could not start: " and the reason: the system's text for the
-// status, a short one of ours for those the settings conversions produce,
-// or the number when neither exists.
+// status, a short one of ours for those the settings conversions produce
+// and for a Hushcall.dll of the other edition, or the number when neither
+// exists.
 std::wstring StartFailureText(HRESULT hr);
 
 }  // namespace hushcall::host

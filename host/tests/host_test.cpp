@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/win32/module_file.h"
 #include "host/host_session.h"
+#include "host/library_edition.h"
 #include "host/start_failure.h"
 #include "host/wrapper_object.h"
 
@@ -281,12 +283,69 @@ TEST(PluginSource, AModulePathIsReadWholeWhateverItsLength) {
   EXPECT_EQ(ModuleFolder(nullptr), whole.substr(0, whole.find_last_of(L'\\') + 1));
 }
 
+// A file that begins as a PE image for `machine` does: the DOS header whose
+// e_lfanew points at 0x80, there the PE signature and the COFF header.
+std::string ImageStart(WORD machine) {
+  std::string bytes(0x80 + 24, '\0');
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  bytes[0x3C] = '\x80';
+  std::memcpy(&bytes[0x80], "PE\0\0", 4);
+  std::memcpy(&bytes[0x84], &machine, sizeof machine);
+  return bytes;
+}
+
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes) {
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    ::GetTempFileNameW(folder, L"hc", 0, name);
+    path = name;
+    win32::unique_hfile file(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+  ~TempFile() { ::DeleteFileW(path.c_str()); }
+  std::wstring path;
+};
+
+TEST(LibraryEdition, IsReadFromTheMachineInThePeHeader) {
+  using win32::Edition;
+  EXPECT_EQ(LibraryEdition(win32::ModuleFileName(nullptr)), win32::kThisEdition) << "this test program";
+  EXPECT_EQ(LibraryEdition(TempFile(ImageStart(0x014C)).path), Edition::k32Bit);
+  EXPECT_EQ(LibraryEdition(TempFile(ImageStart(0x8664)).path), Edition::k64Bit);
+
+  std::string noSignature = ImageStart(0x8664), noMz = ImageStart(0x8664);
+  noSignature[0x81] = 'X';
+  noMz[0] = 'Z';
+  const std::string cut = ImageStart(0x8664).substr(0, 0x80 + 5);
+  const std::string none[] = {ImageStart(0xAA64) /* ARM64 */, noSignature, noMz, cut, ""};
+  for (const std::string& bytes : none) EXPECT_EQ(LibraryEdition(TempFile(bytes).path), std::nullopt);
+  EXPECT_EQ(LibraryEdition(L"Z:\\no\\such\\Hushcall.dll"), std::nullopt);
+}
+
+TEST(PluginSource, ALibraryOfTheOtherEditionIsNamedAsSuch) {
+  HostedPlugin out;
+  const TempFile other(ImageStart(win32::EditionMachine(win32::OtherEdition(win32::kThisEdition))));
+  EXPECT_EQ(CreatePluginFromLibrary(other.path, out), kLibraryOfOtherEdition);
+  EXPECT_FALSE(out.library);
+  // A broken image of this edition keeps the loader's own status.
+  const TempFile own(ImageStart(win32::EditionMachine(win32::kThisEdition)));
+  const HRESULT hr = CreatePluginFromLibrary(own.path, out);
+  EXPECT_TRUE(FAILED(hr));
+  EXPECT_NE(hr, kLibraryOfOtherEdition);
+}
+
 TEST(StartFailure, TellsTheReasonReadably) {
   struct Case { HRESULT hr; const wchar_t* text; };
   const Case cases[] = {
       {static_cast<HRESULT>(0x80020005), L"Hushcall could not start: a stored setting has the wrong type (type mismatch)."},
       {static_cast<HRESULT>(0x8002000A), L"Hushcall could not start: a stored setting is out of range (overflow)."},
       {static_cast<HRESULT>(0x8004DEAD), L"Hushcall could not start: error 0x8004DEAD."},
+      {kLibraryOfOtherEdition, win32::kThisEdition == win32::Edition::k64Bit
+                                   ? L"Hushcall could not start: Hushcall.dll beside this plug-in is the 32-bit build."
+                                   : L"Hushcall could not start: Hushcall.dll beside this plug-in is the 64-bit build."},
   };
   for (const Case& c : cases) EXPECT_EQ(StartFailureText(c.hr), c.text);
   // The system's own text, without its line break.

@@ -12,12 +12,13 @@ namespace hushcall::win32 {
 namespace {
 
 HKEY Root(Scope scope) { return scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
-std::wstring Path(const std::wstring& key) { return L"Software\\Classes\\" + key; }
+std::wstring Path(const wchar_t* key) { return std::wstring(L"Software\\Classes\\") + key; }
 
 class SystemRegistry final : public ClassesRegistry {
  public:
-  LSTATUS SetString(Scope scope, const std::wstring& key, const wchar_t* name,
-                    const std::wstring& data) override {
+  Edition edition() const override { return kThisEdition; }
+
+  LSTATUS SetString(Scope scope, const wchar_t* key, const wchar_t* name, const std::wstring& data) override {
     unique_hkey hkey;
     LSTATUS error = RegCreateKeyExW(Root(scope), Path(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                     KEY_SET_VALUE, nullptr, hkey.put(), nullptr);
@@ -26,18 +27,19 @@ class SystemRegistry final : public ClassesRegistry {
                           static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   }
 
-  LSTATUS DeleteTree(Scope scope, const std::wstring& key) override {
+  LSTATUS DeleteTree(Scope scope, const wchar_t* key) override {
     // Given a subkey, RegDeleteTree removes that key itself too.
     return RegDeleteTreeW(Root(scope), Path(key).c_str());
   }
 
-  LSTATUS DeleteEmptyKey(Scope scope, const std::wstring& key) override {
+  LSTATUS DeleteEmptyKey(Scope scope, const wchar_t* key) override {
     return RegDeleteKeyW(Root(scope), Path(key).c_str());
   }
 
-  bool KeyExists(Scope scope, const std::wstring& key) override {
+  bool KeyExists(Scope scope, Edition view, const wchar_t* key) override {
     unique_hkey hkey;
-    return RegOpenKeyExW(Root(scope), Path(key).c_str(), 0, KEY_READ, hkey.put()) == ERROR_SUCCESS;
+    const REGSAM flag = view == Edition::k64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    return RegOpenKeyExW(Root(scope), Path(key).c_str(), 0, KEY_READ | flag, hkey.put()) == ERROR_SUCCESS;
   }
 
   HRESULT RegisterTypeLib(Scope scope, ITypeLib* library, const std::wstring& path) override {
@@ -46,10 +48,11 @@ class SystemRegistry final : public ClassesRegistry {
                                     : RegisterTypeLibForUser(library, copy.data(), nullptr);
   }
 
-  HRESULT UnregisterTypeLib(Scope scope, REFGUID libid, WORD major, WORD minor) override {
-    return scope == Scope::kMachine ? ::UnRegisterTypeLib(libid, major, minor, 0, SYS_WIN32)
-                                    : UnRegisterTypeLibForUser(libid, major, minor, 0, SYS_WIN32);
+  HRESULT UnregisterTypeLib(Scope scope, REFGUID libid, WORD major, WORD minor, SYSKIND syskind) override {
+    return scope == Scope::kMachine ? ::UnRegisterTypeLib(libid, major, minor, 0, syskind)
+                                    : UnRegisterTypeLibForUser(libid, major, minor, 0, syskind);
   }
+
 };
 
 }  // namespace

@@ -42,13 +42,28 @@ constexpr RegistryRow kInterfaceRows[] = {
     {L"Interface\\" HC_IID_PLUGIN L"\\TypeLib", L"Version", L"1.0"},
 };
 
-constexpr const wchar_t* kOwnedKeys[] = {HC_CLSID_KEY, HC_PROGID};
+constexpr wchar_t kClsidKey[] = HC_CLSID_KEY;
 constexpr wchar_t kTypeLibKey[] = L"TypeLib\\" HC_LIBID_HUSHCALL;
 constexpr wchar_t kTypeLibVersionKey[] = L"TypeLib\\" HC_LIBID_HUSHCALL L"\\1.0";
+// Shared by the two editions, so removed with the last of them: the ProgID
+// and the type library's version key are one key for both registry views,
+// and oleaut32 writes _Plugin's interface key into both views for either.
+constexpr const wchar_t* kSharedKeys[] = {HC_PROGID, kInterfaceKey, kTypeLibVersionKey};
+
+// One edition's registration of the library: oleaut32 writes it under the
+// library's locale (0, neutral) and a subkey named after its SYSKIND.
+const wchar_t* PlatformKey(Edition edition) {
+  return TypeLibSysKind(edition) == SYS_WIN64 ? L"TypeLib\\" HC_LIBID_HUSHCALL L"\\1.0\\0\\win64"
+                                              : L"TypeLib\\" HC_LIBID_HUSHCALL L"\\1.0\\0\\win32";
+}
 
 HRESULT FromWin32(LSTATUS error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
-bool Gone(LSTATUS error) { return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND; }
+// The key and its tree; one that is already gone counts as removed.
+HRESULT Remove(ClassesRegistry& registry, Scope scope, const wchar_t* key) {
+  const LSTATUS error = registry.DeleteTree(scope, key);
+  return error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
+}
 
 HRESULT WriteRows(ClassesRegistry& registry, Scope scope, std::span<const RegistryRow> rows,
                   const std::wstring& modulePath) {
@@ -69,25 +84,30 @@ HRESULT RegisterAt(ClassesRegistry& registry, Scope scope, const std::wstring& m
   if (FAILED(hr)) return hr;
   hr = registry.RegisterTypeLib(scope, library.get(), modulePath);
   if (FAILED(hr)) return hr;
-  if (!registry.KeyExists(scope, kInterfaceKey)) return WriteRows(registry, scope, kInterfaceRows, modulePath);
+  if (!registry.KeyExists(scope, registry.edition(), kInterfaceKey))
+    return WriteRows(registry, scope, kInterfaceRows, modulePath);
   return S_OK;
 }
 
 HRESULT UnregisterAt(ClassesRegistry& registry, Scope scope) {
-  for (const wchar_t* key : kOwnedKeys) {
-    const LSTATUS error = registry.DeleteTree(scope, key);
-    if (!Gone(error)) return HRESULT_FROM_WIN32(error);
-  }
+  const Edition edition = registry.edition();
+  // This edition's own class key, in its own registry view.
+  HRESULT hr = Remove(registry, scope, kClsidKey);
+  if (FAILED(hr)) return hr;
+  // While the other edition is registered, only this edition's platform
+  // subkey of the type library goes too.
+  if (registry.KeyExists(scope, OtherEdition(edition), kClsidKey))
+    return Remove(registry, scope, PlatformKey(edition));
   // The type library's own unregistration also removes _Plugin's interface
-  // key; asked only where the library is registered, since it fails otherwise.
-  if (registry.KeyExists(scope, kTypeLibVersionKey)) {
-    const HRESULT hr = registry.UnregisterTypeLib(scope, LIBID_Hushcall, 1, 0);
+  // keys; asked only where the library is registered, since it fails otherwise.
+  if (registry.KeyExists(scope, edition, PlatformKey(edition))) {
+    hr = registry.UnregisterTypeLib(scope, LIBID_Hushcall, 1, 0, TypeLibSysKind(edition));
     if (FAILED(hr)) return hr;
   }
-  LSTATUS error = registry.DeleteTree(scope, kInterfaceKey);
-  if (!Gone(error)) return HRESULT_FROM_WIN32(error);
-  error = registry.DeleteTree(scope, kTypeLibVersionKey);
-  if (!Gone(error)) return HRESULT_FROM_WIN32(error);
+  for (const wchar_t* key : kSharedKeys) {
+    hr = Remove(registry, scope, key);
+    if (FAILED(hr)) return hr;
+  }
   // The LIBID key goes only once no other version of it is registered.
   registry.DeleteEmptyKey(scope, kTypeLibKey);
   return S_OK;

@@ -23,8 +23,9 @@ std::span<const RegistryRow> RegistrationRows();
 
 // Registers machine-wide; where that can't be written, per user.
 HRESULT RegisterServer(ClassesRegistry& registry, const std::wstring& modulePath);
-// Removes what registration wrote, in both scopes; keys that are already
-// gone count as removed.
+// Removes this edition's registration in both scopes, and what it shares
+// with the other edition (the ProgID, the type library's version key) once
+// that one has none left there; keys that are already gone count as removed.
 HRESULT UnregisterServer(ClassesRegistry& registry);
 
 }  // namespace hushcall::win32

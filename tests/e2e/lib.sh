@@ -3,7 +3,8 @@
 # Hushcall.dll in its plug-in folder, and helpers to wait on their logs.
 #
 # Needs: HC_WIN_BUILD (the cross build dir) and HC_MODEMSIM (the native
-# simulator binary), exported by the CTest command line.
+# simulator binary), exported by the CTest command line; HC_OTHER_WIN_BUILD,
+# the other edition's build, for the checks that need its Hushcall.dll.
 
 set -u
 HC_E2E_DIR=$(dirname "${BASH_SOURCE[0]}")
@@ -14,6 +15,7 @@ HC_PLAYER_EXE=$HC_WIN_BUILD/player/player.exe
 HC_HUSHCTL_EXE=$HC_WIN_BUILD/tools/hushctl/hushctl.exe
 HC_HOST_DLL=$HC_WIN_BUILD/host/gen_hushcall.dll
 HC_PLUGIN_DLL=$HC_WIN_BUILD/plugin/win32/Hushcall.dll
+HC_OTHER_PLUGIN_DLL=${HC_OTHER_WIN_BUILD:-}/plugin/win32/Hushcall.dll
 
 HC_FAILS=0
 HC_PIDS=()

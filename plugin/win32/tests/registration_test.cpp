@@ -15,19 +15,20 @@ const std::wstring kClsidKey = L"CLSID\\" + GuidText(CLSID_Plugin);
 // it does for a user without admin rights.
 class MachineWideRefused final : public ClassesRegistry {
  public:
-  LSTATUS SetString(Scope scope, const std::wstring& key, const wchar_t* name, const std::wstring& data) override {
+  Edition edition() const override { return real.edition(); }
+  LSTATUS SetString(Scope scope, const wchar_t* key, const wchar_t* name, const std::wstring& data) override {
     if (scope == Scope::kMachine) return ERROR_ACCESS_DENIED;
     return real.SetString(scope, key, name, data);
   }
-  LSTATUS DeleteTree(Scope scope, const std::wstring& key) override { return real.DeleteTree(scope, key); }
-  LSTATUS DeleteEmptyKey(Scope scope, const std::wstring& key) override { return real.DeleteEmptyKey(scope, key); }
-  bool KeyExists(Scope scope, const std::wstring& key) override { return real.KeyExists(scope, key); }
+  LSTATUS DeleteTree(Scope scope, const wchar_t* key) override { return real.DeleteTree(scope, key); }
+  LSTATUS DeleteEmptyKey(Scope scope, const wchar_t* key) override { return real.DeleteEmptyKey(scope, key); }
+  bool KeyExists(Scope scope, Edition view, const wchar_t* key) override { return real.KeyExists(scope, view, key); }
   HRESULT RegisterTypeLib(Scope scope, ITypeLib* library, const std::wstring& path) override {
     if (scope == Scope::kMachine) return TYPE_E_REGISTRYACCESS;
     return real.RegisterTypeLib(scope, library, path);
   }
-  HRESULT UnregisterTypeLib(Scope scope, REFGUID libid, WORD major, WORD minor) override {
-    return real.UnregisterTypeLib(scope, libid, major, minor);
+  HRESULT UnregisterTypeLib(Scope scope, REFGUID libid, WORD major, WORD minor, SYSKIND syskind) override {
+    return real.UnregisterTypeLib(scope, libid, major, minor, syskind);
   }
 
   ClassesRegistry& real = SystemClassesRegistry();

@@ -1,6 +1,12 @@
 #!/bin/bash
 # regsvr32 round trip in a fresh Wine prefix: the keys are there after
 # registering, gone after unregistering, and nothing else has changed.
+#
+#   regsvr32_test.sh <Hushcall.dll> win32|win64
+#
+# Keys are read in the DLL's own registry view: in a 64-bit prefix `wine reg`
+# runs the 32-bit reg.exe (Wine picks a builtin program's kind by the name
+# the loader is called by), which sees the 32-bit view.
 set -u
 here=$(dirname "$(readlink -f "$0")")
 . "$here/../../../tests/wine/wine-env.sh"
@@ -8,6 +14,7 @@ trap hc_wine_teardown EXIT
 hc_wine_setup || exit 1
 
 dll=$(hc_winpath "$1")
+view=/reg:${2#win}
 clsid='{2BEAE623-8F5F-4E4D-9AC2-356FF3995917}'
 libid='{29A6D473-CD3D-4B7A-B70D-B8E7D63ED0B7}'
 iid='{665A15F1-7469-4B48-A846-39C377D76035}'
@@ -15,9 +22,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"; hc_wine_teardown' EXIT
 
 export_classes() {  # $1: output file
-  wine reg export 'HKLM\Software\Classes' "$(hc_winpath "$work")\\$1" /y </dev/null >/dev/null 2>&1
+  # The 64-bit view holds the 32-bit one too, as its Wow6432Node subkey.
+  wine reg export 'HKLM\Software\Classes' "$(hc_winpath "$work")\\$1" /y /reg:64 </dev/null >/dev/null 2>&1
 }
-has_key() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+has_key() { wine reg query "$1" "$view" </dev/null >/dev/null 2>&1; }
+no_key() { ! has_key "$1"; }
 
 fail=0
 check() {  # $1: description, rest: command
@@ -31,11 +40,11 @@ check "CLSID key" has_key "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer3
 check "ProgID key" has_key "HKLM\\Software\\Classes\\Hushcall.Plugin\\CLSID"
 check "TypeLib key" has_key "HKCR\\TypeLib\\$libid\\1.0"
 check "Interface key" has_key "HKCR\\Interface\\$iid"
-server=$(wine reg query "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve </dev/null 2>/dev/null | tr -d '\r')
+server=$(wine reg query "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve "$view" </dev/null 2>/dev/null | tr -d '\r')
 check "server path is the DLL" grep -qiF "$dll" <<<"$server"
 
 check "regsvr32 /u exits 0" wine regsvr32 /s /u "$dll"
-check "CLSID key gone" bash -c "! WINEPREFIX=$WINEPREFIX wine reg query 'HKLM\\Software\\Classes\\CLSID\\$clsid' </dev/null >/dev/null 2>&1"
+check "CLSID key gone" no_key "HKLM\\Software\\Classes\\CLSID\\$clsid"
 export_classes after.reg
 check "nothing else changed" cmp -s "$work/before.reg" "$work/after.reg"
 [ $fail -eq 0 ] || diff <(iconv -f utf-16 -t utf-8 "$work/before.reg") <(iconv -f utf-16 -t utf-8 "$work/after.reg") | head -40

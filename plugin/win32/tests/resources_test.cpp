@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/win32/classes_registry.h"
 #include "plugin/win32/tests/test_support.h"
 
 namespace hushcall::win32::test {
@@ -58,7 +59,8 @@ TEST_F(TypeLibrary, HasItsIdentityAndVersion) {
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
   EXPECT_EQ(attr->lcid, 0u);
-  EXPECT_EQ(attr->syskind, SYS_WIN32);
+  // Registration files it under this platform's subkey (win32, win64).
+  EXPECT_EQ(attr->syskind, TypeLibSysKind(kThisEdition));
   library->ReleaseTLibAttr(attr);
 
   unique_bstr name;
