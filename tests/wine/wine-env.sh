@@ -12,15 +12,21 @@
 # HC_WINE_ARCH (win32, the default, or win64) says which edition's programs
 # run: a 32-bit prefix under Debian's `wine`, or a 64-bit one under
 # `wine64`. Debian's `wine` picks the 32-bit loader whenever wine32 is
-# installed, so for win64 `wine` is a link to the 64-bit loader, first on
-# PATH (scripts and their children call `wine` by name).
+# installed, so for win64 `wine` is a script first on PATH (scripts and
+# their children call `wine` by name) that starts the 64-bit loader under
+# its own name: Wine picks the built-in programs (reg, regsvr32, cmd) of
+# the loader's name, 32-bit ones for "wine".
 HC_WINE_ARCH=${HC_WINE_ARCH:-win32}
 case "$HC_WINE_ARCH" in
   win32) ;;
   win64)
-    HC_WINE64_BIN=/tmp/hushcall-wine64-bin
-    [ "$(readlink "$HC_WINE64_BIN/wine" 2>/dev/null)" = /usr/lib/wine/wine64 ] ||
-      { mkdir -p "$HC_WINE64_BIN" && ln -sfn /usr/lib/wine/wine64 "$HC_WINE64_BIN/wine"; }
+    HC_WINE64_BIN=/tmp/hushcall-wine64-loader
+    hc_wine64_script='#!/bin/bash
+exec -a wine64 /usr/lib/wine/wine64 "$@"'
+    if [ "$(cat "$HC_WINE64_BIN/wine" 2>/dev/null)" != "$hc_wine64_script" ]; then
+      mkdir -p "$HC_WINE64_BIN" && printf '%s\n' "$hc_wine64_script" >"$HC_WINE64_BIN/wine.$$" &&
+        chmod +x "$HC_WINE64_BIN/wine.$$" && mv -f "$HC_WINE64_BIN/wine.$$" "$HC_WINE64_BIN/wine"
+    fi
     export PATH=$HC_WINE64_BIN:$PATH WINELOADER=/usr/lib/wine/wine64
     ;;
   *) echo "wine-env: HC_WINE_ARCH is win32 or win64, not '$HC_WINE_ARCH'" >&2; return 1 2>/dev/null || exit 1 ;;
