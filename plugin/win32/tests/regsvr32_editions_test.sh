@@ -35,10 +35,16 @@ libid='{29A6D473-CD3D-4B7A-B70D-B8E7D63ED0B7}'
 iid='{665A15F1-7469-4B48-A846-39C377D76035}'
 classes='HKLM\Software\Classes'
 
+# reg of kind $1 (32 or 64), which sees that kind's view as its programs
+# do: Wine's 64-bit reg asked for /reg:32 does not see the shared ProgID.
+reg_of() {
+  local kind=$1; shift
+  if [ "$kind" = 32 ]; then wine 'C:\windows\syswow64\reg.exe' "$@"; else wine reg "$@"; fi
+}
 # In view $1 (32 or 64): whether key $2 exists, and its default value.
-has_key() { wine reg query "$classes\\$2" /reg:$1 </dev/null >/dev/null 2>&1; }
+has_key() { reg_of $1 query "$classes\\$2" </dev/null >/dev/null 2>&1; }
 value() {
-  wine reg query "$classes\\$2" /ve /reg:$1 </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
+  reg_of $1 query "$classes\\$2" /ve </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
 }
 same_file() { [ "${1,,}" = "${2,,}" ]; }
 
