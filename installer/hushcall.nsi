@@ -1,14 +1,32 @@
-; HushcallSetup-<version>.exe: puts gen_hushcall.dll and Hushcall.dll into
-; the player's Plugins folder, with an uninstaller beside them and an entry
-; in the user's "Add or remove programs". Built by scripts/package.sh:
+; HushcallSetup-<version>.exe (32-bit player) or HushcallSetup-<version>-x64.exe
+; (64-bit player): puts gen_hushcall.dll and Hushcall.dll into the player's
+; Plugins folder, with an uninstaller beside them and an entry in the
+; user's "Add or remove programs". Built by scripts/package.sh, one edition
+; per cross build, which says which it is (generated/hushcall_edition.nsh):
 ;
 ;   makensis -DBUILD=<cross build dir> -DOUTFILE=<setup.exe> installer/hushcall.nsi
 ;
 ; Switches: /S silent, /D=<player folder> (last), and for the uninstaller
 ; /REMOVESETTINGS to remove the stored settings too when silent.
 
-Unicode true
 !include "${BUILD}\generated\hushcall_version.nsh"
+!include "${BUILD}\generated\hushcall_edition.nsh"
+; The 64-bit edition is a 64-bit program itself: it sees the registry and
+; Program Files as a 64-bit player does, and keeps its own uninstall entry
+; so that both editions can be installed side by side.
+!if "${HUSHCALL_EDITION}" == "win64"
+  Target amd64-unicode
+  !define EDITION_NAME " (64-bit)"
+  !define ARP_KEY_NAME "Hushcall (x64)"
+  !define PROGRAM_FILES "$PROGRAMFILES64"
+!else if "${HUSHCALL_EDITION}" == "win32"
+  Unicode true
+  !define EDITION_NAME ""
+  !define ARP_KEY_NAME "Hushcall"
+  !define PROGRAM_FILES "$PROGRAMFILES"
+!else
+  !error "No installer edition '${HUSHCALL_EDITION}': BUILD must be a cross build."
+!endif
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
@@ -17,12 +35,12 @@ Unicode true
 !define PLAYER_QUIT 40001
 ; How long a player that was asked to close may take to be gone.
 !define PLAYER_CLOSE_MS 20000
-!define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall"
+!define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${ARP_KEY_NAME}"
 !define SETTINGS_KEY "Software\VB and VBA Program Settings\Hushcall"
 !define CLSID_KEY "Software\Classes\CLSID\{2BEAE623-8F5F-4E4D-9AC2-356FF3995917}"
 !define UNINSTALLER "Hushcall-uninstall.exe"
 
-Name "Hushcall ${HUSHCALL_VERSION}"
+Name "Hushcall ${HUSHCALL_VERSION}${EDITION_NAME}"
 OutFile "${OUTFILE}"
 ; Per user, unless the folder or an old machine-wide registration needs more.
 RequestExecutionLevel user
@@ -34,7 +52,7 @@ VIProductVersion ${HUSHCALL_VERSION_QUAD}
 VIAddVersionKey ProductName "Hushcall"
 VIAddVersionKey ProductVersion "${HUSHCALL_VERSION}"
 VIAddVersionKey FileVersion "${HUSHCALL_VERSION}"
-VIAddVersionKey FileDescription "Hushcall ${HUSHCALL_VERSION} setup"
+VIAddVersionKey FileDescription "Hushcall ${HUSHCALL_VERSION}${EDITION_NAME} setup"
 VIAddVersionKey LegalCopyright "Hushcall"
 
 DirText "Hushcall goes into the Plugins folder of the player. Setup found the folder below; choose another if the player is elsewhere." "Player folder"
@@ -81,7 +99,7 @@ Function FindPlayer
       Return
     ${EndIf}
   ${EndIf}
-  ${IfNot} ${FileExists} "$PROGRAMFILES\Winamp\winamp.exe"
+  ${IfNot} ${FileExists} "${PROGRAM_FILES}\Winamp\winamp.exe"
     ReadRegStr $R0 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\WACUP" "UninstallString"
     ${If} $R0 != ""
       !insertmacro FOLDER_OF_COMMAND
@@ -89,20 +107,29 @@ Function FindPlayer
         Return
       ${EndIf}
     ${EndIf}
-    ${If} ${FileExists} "$PROGRAMFILES\WACUP\Plugins\*.*"
-      StrCpy $R0 "$PROGRAMFILES\WACUP"
+    ${If} ${FileExists} "${PROGRAM_FILES}\WACUP\Plugins\*.*"
+      StrCpy $R0 "${PROGRAM_FILES}\WACUP"
       Return
     ${EndIf}
   ${EndIf}
-  StrCpy $R0 "$PROGRAMFILES\Winamp"
+  StrCpy $R0 "${PROGRAM_FILES}\Winamp"
 FunctionEnd
 
 Function .onInit
+  !if "${HUSHCALL_EDITION}" == "win64"
+    SetRegView 64
+  !endif
   ; /D= fills $INSTDIR before this runs; only without it do we look.
   ${If} $INSTDIR == ""
     Call FindPlayer
     StrCpy $INSTDIR $R0
   ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !if "${HUSHCALL_EDITION}" == "win64"
+    SetRegView 64
+  !endif
 FunctionEnd
 
 Function CheckPlayerFolder
@@ -127,7 +154,7 @@ Function ${un}ClosePlayer
   ${Do}
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
     System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
-    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, i ${PLAYER_QUIT}, i 0)'
+    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${PLAYER_QUIT}, p 0)'
     ${If} $2 != 0
       System::Call 'kernel32::WaitForSingleObject(p r2, i ${PLAYER_CLOSE_MS}) i .r3'
       System::Call 'kernel32::CloseHandle(p r2)'
@@ -195,7 +222,7 @@ Section "Hushcall"
   ; unregistration.
   UnRegDLL "$INSTDIR\Plugins\Hushcall.dll"
 
-  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall"
+  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall${EDITION_NAME}"
   WriteRegStr HKCU "${ARP_KEY}" "DisplayVersion" "${HUSHCALL_VERSION}"
   WriteRegStr HKCU "${ARP_KEY}" "Publisher" "Hushcall"
   WriteRegStr HKCU "${ARP_KEY}" "InstallLocation" "$INSTDIR\Plugins"
