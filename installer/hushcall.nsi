@@ -11,7 +11,9 @@
 
 !include "${BUILD}\generated\hushcall_version.nsh"
 !include "${BUILD}\generated\hushcall_edition.nsh"
-; The 64-bit edition is a 64-bit program itself: it sees the registry and
+; A plug-in loads only into a player of its own kind, so each edition
+; refuses a winamp.exe of the other's machine (the PE header's field).
+; The 64-bit one is a 64-bit program itself: it sees the registry and
 ; Program Files as a 64-bit player does, and keeps its own uninstall entry
 ; so that both editions can be installed side by side.
 !if "${HUSHCALL_EDITION}" == "win64"
@@ -19,11 +21,15 @@
   !define EDITION_NAME " (64-bit)"
   !define ARP_KEY_NAME "Hushcall (x64)"
   !define PROGRAM_FILES "$PROGRAMFILES64"
+  !define OTHER_MACHINE 0x14c
+  !define OTHER_PLAYER_TEXT "This player is a 32-bit program. Use HushcallSetup-${HUSHCALL_VERSION}.exe for it."
 !else if "${HUSHCALL_EDITION}" == "win32"
   Unicode true
   !define EDITION_NAME ""
   !define ARP_KEY_NAME "Hushcall"
   !define PROGRAM_FILES "$PROGRAMFILES"
+  !define OTHER_MACHINE 0x8664
+  !define OTHER_PLAYER_TEXT "This player is a 64-bit program. Use HushcallSetup-${HUSHCALL_VERSION}-x64.exe for it."
 !else
   !error "No installer edition '${HUSHCALL_EDITION}': BUILD must be a cross build."
 !endif
@@ -115,6 +121,43 @@ Function FindPlayer
   StrCpy $R0 "${PROGRAM_FILES}\Winamp"
 FunctionEnd
 
+; The machine field of the PE file $R0 in $R1 (0x14c x86, 0x8664 x64), or 0
+; when it is no PE file: e_lfanew at 0x3C points to "PE\0\0", then the field.
+Function PeMachine
+  StrCpy $R1 0
+  ClearErrors
+  FileOpen $R2 $R0 r
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  FileSeek $R2 0x3C SET
+  FileReadWord $R2 $R3
+  FileReadWord $R2 $R4
+  IntOp $R4 $R4 << 16
+  IntOp $R3 $R3 | $R4
+  FileSeek $R2 $R3 SET
+  FileReadWord $R2 $R3
+  FileReadWord $R2 $R4
+  FileReadWord $R2 $R5
+  ${IfNot} ${Errors}
+  ${AndIf} $R3 = 0x4550
+  ${AndIf} $R4 = 0
+    StrCpy $R1 $R5
+  ${EndIf}
+  FileClose $R2
+FunctionEnd
+
+; $R0: why the folder's player can't take this edition, or "" when it can
+; (or there is none: that is CheckPlayerFolder's question).
+Function CheckPlayerMachine
+  StrCpy $R0 "$INSTDIR\winamp.exe"
+  Call PeMachine
+  StrCpy $R0 ""
+  ${If} $R1 = ${OTHER_MACHINE}
+    StrCpy $R0 "${OTHER_PLAYER_TEXT}"
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   !if "${HUSHCALL_EDITION}" == "win64"
     SetRegView 64
@@ -123,6 +166,14 @@ Function .onInit
   ${If} $INSTDIR == ""
     Call FindPlayer
     StrCpy $INSTDIR $R0
+  ${EndIf}
+  ; Silent, no page asks: the wrong player ends setup before it writes.
+  ${If} ${Silent}
+    Call CheckPlayerMachine
+    ${If} $R0 != ""
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
@@ -133,6 +184,11 @@ Function un.onInit
 FunctionEnd
 
 Function CheckPlayerFolder
+  Call CheckPlayerMachine
+  ${If} $R0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$R0"
+    Abort
+  ${EndIf}
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
     MessageBox MB_YESNO|MB_ICONEXCLAMATION "$INSTDIR holds no winamp.exe, so the player may not be installed there.$\n$\nInstall Hushcall into this folder anyway?" /SD IDYES IDYES +2
     Abort

@@ -1,9 +1,9 @@
 # The installer of the given build's edition, built here with makensis, in
 # a prefix of that edition's kind that holds a player folder as the real
-# player records it: silent install with an old COM registration cleaned
-# up, a simulated call through the installed copy, an upgrade that closes
-# the running player and keeps the settings, and the silent uninstall with
-# and without the settings.
+# player records it: a player of the other kind refused, silent install with
+# an old COM registration cleaned up, a simulated call through the installed
+# copy, an upgrade that closes the running player and keeps the settings,
+# and the silent uninstall with and without the settings.
 HC_WINE_ARCH=$(sed -n 's/^!define HUSHCALL_EDITION "\(.*\)"$/\1/p' \
   "${HC_WIN_BUILD:?}/generated/hushcall_edition.nsh")
 . "$(dirname "$0")/lib.sh"
@@ -14,11 +14,11 @@ e2e_begin
 setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN_BUILD" \
   --out "$HC_WORK/dist") || { e2e_fail "makensis built no installer"; exit 1; }
 e2e_ok "makensis built $(basename "$setup")"
-# Each edition's name and machine.
+# Each edition's name, own machine, and the player machine it refuses.
 if [ "$HC_WINE_ARCH" = win64 ]; then
-  suffix=-x64 machine=8664 name='Hushcall (64-bit)'
+  suffix=-x64 machine=8664 name='Hushcall (64-bit)' other='\x4c\x01'
 else
-  suffix= machine=014c name=Hushcall
+  suffix= machine=014c name=Hushcall other='\x64\x86'
 fi
 pe_machine() { od -An -tx2 -j $(($(od -An -tu4 -j 60 -N4 "$1") + 4)) -N2 "$1" | tr -d ' '; }
 setup_fits() {
@@ -41,6 +41,14 @@ inst_reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp' /
 install() {  # runs the installer silently; its exit code
   wine "$setup" /S "$@" </dev/null >/dev/null 2>&1
 }
+
+# A player of the other kind, by its PE header alone (e_lfanew 0x40).
+mkdir -p "$HC_WORK/other"
+{ printf MZ; head -c 58 /dev/zero; printf "\x40\0\0\0PE\0\0$other"; } >"$HC_WORK/other/winamp.exe"
+install "/D=$(hc_winpath "$HC_WORK/other")"
+e2e_check "the silent install refuses a player of the other kind with an error code" test $? -ne 0
+e2e_check "and writes nothing" \
+  test "$(ls -A "$HC_WORK/other")" = winamp.exe -a -z "$(inst_left_over "$HC_WORK/other/Plugins")"
 
 # An older install that registered Hushcall.dll, somewhere else.
 mkdir -p "$HC_WORK/old"
