@@ -1,14 +1,38 @@
-; HushcallSetup-<version>.exe: puts gen_hushcall.dll and Hushcall.dll into
-; the player's Plugins folder, with an uninstaller beside them and an entry
-; in the user's "Add or remove programs". Built by scripts/package.sh:
+; HushcallSetup-<version>.exe (32-bit player) or HushcallSetup-<version>-x64.exe
+; (64-bit player): puts gen_hushcall.dll and Hushcall.dll into the player's
+; Plugins folder, with an uninstaller beside them and an entry in the
+; user's "Add or remove programs". Built by scripts/package.sh, one edition
+; per cross build, which says which it is (generated/hushcall_edition.nsh):
 ;
 ;   makensis -DBUILD=<cross build dir> -DOUTFILE=<setup.exe> installer/hushcall.nsi
 ;
 ; Switches: /S silent, /D=<player folder> (last), and for the uninstaller
 ; /REMOVESETTINGS to remove the stored settings too when silent.
 
-Unicode true
 !include "${BUILD}\generated\hushcall_version.nsh"
+!include "${BUILD}\generated\hushcall_edition.nsh"
+; A plug-in loads only into a player of its own kind, so each edition
+; refuses a winamp.exe of the other's machine (the PE header's field).
+; The 64-bit one is a 64-bit program itself: it sees the registry and
+; Program Files as a 64-bit player does, and keeps its own uninstall entry
+; so that both editions can be installed side by side.
+!if "${HUSHCALL_EDITION}" == "win64"
+  Target amd64-unicode
+  !define EDITION_NAME " (64-bit)"
+  !define ARP_KEY_NAME "Hushcall (x64)"
+  !define PROGRAM_FILES "$PROGRAMFILES64"
+  !define OTHER_MACHINE 0x14c
+  !define OTHER_PLAYER_TEXT "This player is a 32-bit program. Use HushcallSetup-${HUSHCALL_VERSION}.exe for it."
+!else if "${HUSHCALL_EDITION}" == "win32"
+  Unicode true
+  !define EDITION_NAME ""
+  !define ARP_KEY_NAME "Hushcall"
+  !define PROGRAM_FILES "$PROGRAMFILES"
+  !define OTHER_MACHINE 0x8664
+  !define OTHER_PLAYER_TEXT "This player is a 64-bit program. Use HushcallSetup-${HUSHCALL_VERSION}-x64.exe for it."
+!else
+  !error "No installer edition '${HUSHCALL_EDITION}': BUILD must be a cross build."
+!endif
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
@@ -17,12 +41,12 @@ Unicode true
 !define PLAYER_QUIT 40001
 ; How long a player that was asked to close may take to be gone.
 !define PLAYER_CLOSE_MS 20000
-!define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall"
+!define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${ARP_KEY_NAME}"
 !define SETTINGS_KEY "Software\VB and VBA Program Settings\Hushcall"
 !define CLSID_KEY "Software\Classes\CLSID\{2BEAE623-8F5F-4E4D-9AC2-356FF3995917}"
 !define UNINSTALLER "Hushcall-uninstall.exe"
 
-Name "Hushcall ${HUSHCALL_VERSION}"
+Name "Hushcall ${HUSHCALL_VERSION}${EDITION_NAME}"
 OutFile "${OUTFILE}"
 ; Per user, unless the folder or an old machine-wide registration needs more.
 RequestExecutionLevel user
@@ -34,7 +58,7 @@ VIProductVersion ${HUSHCALL_VERSION_QUAD}
 VIAddVersionKey ProductName "Hushcall"
 VIAddVersionKey ProductVersion "${HUSHCALL_VERSION}"
 VIAddVersionKey FileVersion "${HUSHCALL_VERSION}"
-VIAddVersionKey FileDescription "Hushcall ${HUSHCALL_VERSION} setup"
+VIAddVersionKey FileDescription "Hushcall ${HUSHCALL_VERSION}${EDITION_NAME} setup"
 VIAddVersionKey LegalCopyright "Hushcall"
 
 DirText "Hushcall goes into the Plugins folder of the player. Setup found the folder below; choose another if the player is elsewhere." "Player folder"
@@ -81,7 +105,7 @@ Function FindPlayer
       Return
     ${EndIf}
   ${EndIf}
-  ${IfNot} ${FileExists} "$PROGRAMFILES\Winamp\winamp.exe"
+  ${IfNot} ${FileExists} "${PROGRAM_FILES}\Winamp\winamp.exe"
     ReadRegStr $R0 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\WACUP" "UninstallString"
     ${If} $R0 != ""
       !insertmacro FOLDER_OF_COMMAND
@@ -89,23 +113,82 @@ Function FindPlayer
         Return
       ${EndIf}
     ${EndIf}
-    ${If} ${FileExists} "$PROGRAMFILES\WACUP\Plugins\*.*"
-      StrCpy $R0 "$PROGRAMFILES\WACUP"
+    ${If} ${FileExists} "${PROGRAM_FILES}\WACUP\Plugins\*.*"
+      StrCpy $R0 "${PROGRAM_FILES}\WACUP"
       Return
     ${EndIf}
   ${EndIf}
-  StrCpy $R0 "$PROGRAMFILES\Winamp"
+  StrCpy $R0 "${PROGRAM_FILES}\Winamp"
+FunctionEnd
+
+; The machine field of the PE file $R0 in $R1 (0x14c x86, 0x8664 x64), or 0
+; when it is no PE file: e_lfanew at 0x3C points to "PE\0\0", then the field.
+Function PeMachine
+  StrCpy $R1 0
+  ClearErrors
+  FileOpen $R2 $R0 r
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  FileSeek $R2 0x3C SET
+  FileReadWord $R2 $R3
+  FileReadWord $R2 $R4
+  IntOp $R4 $R4 << 16
+  IntOp $R3 $R3 | $R4
+  FileSeek $R2 $R3 SET
+  FileReadWord $R2 $R3
+  FileReadWord $R2 $R4
+  FileReadWord $R2 $R5
+  ${IfNot} ${Errors}
+  ${AndIf} $R3 = 0x4550
+  ${AndIf} $R4 = 0
+    StrCpy $R1 $R5
+  ${EndIf}
+  FileClose $R2
+FunctionEnd
+
+; $R0: why the folder's player can't take this edition, or "" when it can
+; (or there is none: that is CheckPlayerFolder's question).
+Function CheckPlayerMachine
+  StrCpy $R0 "$INSTDIR\winamp.exe"
+  Call PeMachine
+  StrCpy $R0 ""
+  ${If} $R1 = ${OTHER_MACHINE}
+    StrCpy $R0 "${OTHER_PLAYER_TEXT}"
+  ${EndIf}
 FunctionEnd
 
 Function .onInit
+  !if "${HUSHCALL_EDITION}" == "win64"
+    SetRegView 64
+  !endif
   ; /D= fills $INSTDIR before this runs; only without it do we look.
   ${If} $INSTDIR == ""
     Call FindPlayer
     StrCpy $INSTDIR $R0
   ${EndIf}
+  ; Silent, no page asks: the wrong player ends setup before it writes.
+  ${If} ${Silent}
+    Call CheckPlayerMachine
+    ${If} $R0 != ""
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !if "${HUSHCALL_EDITION}" == "win64"
+    SetRegView 64
+  !endif
 FunctionEnd
 
 Function CheckPlayerFolder
+  Call CheckPlayerMachine
+  ${If} $R0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$R0"
+    Abort
+  ${EndIf}
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
     MessageBox MB_YESNO|MB_ICONEXCLAMATION "$INSTDIR holds no winamp.exe, so the player may not be installed there.$\n$\nInstall Hushcall into this folder anyway?" /SD IDYES IDYES +2
     Abort
@@ -127,7 +210,7 @@ Function ${un}ClosePlayer
   ${Do}
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
     System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
-    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, i ${PLAYER_QUIT}, i 0)'
+    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${PLAYER_QUIT}, p 0)'
     ${If} $2 != 0
       System::Call 'kernel32::WaitForSingleObject(p r2, i ${PLAYER_CLOSE_MS}) i .r3'
       System::Call 'kernel32::CloseHandle(p r2)'
@@ -195,7 +278,7 @@ Section "Hushcall"
   ; unregistration.
   UnRegDLL "$INSTDIR\Plugins\Hushcall.dll"
 
-  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall"
+  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall${EDITION_NAME}"
   WriteRegStr HKCU "${ARP_KEY}" "DisplayVersion" "${HUSHCALL_VERSION}"
   WriteRegStr HKCU "${ARP_KEY}" "Publisher" "Hushcall"
   WriteRegStr HKCU "${ARP_KEY}" "InstallLocation" "$INSTDIR\Plugins"

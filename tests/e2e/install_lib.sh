@@ -7,8 +7,17 @@ INST_LIBID='{29A6D473-CD3D-4B7A-B70D-B8E7D63ED0B7}'
 INST_IID='{665A15F1-7469-4B48-A846-39C377D76035}'
 INST_SETTINGS='HKCU\Software\VB and VBA Program Settings\Hushcall'
 INST_ARP='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall'
+# The 64-bit edition's entry is its own, so that both can be installed.
+[ "$HC_WINE_ARCH" = win64 ] && INST_ARP+=' (x64)'
 
-inst_key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+# inst_reg ARGS...: `wine reg` in the registry view of the edition's own
+# programs. In a 64-bit prefix Wine runs reg.exe as a 32-bit program, whose
+# HKLM\Software is the 32-bit view unless told otherwise.
+INST_REG_VIEW=/reg:32
+[ "$HC_WINE_ARCH" = win64 ] && INST_REG_VIEW=/reg:64
+inst_reg() { wine reg "$@" "$INST_REG_VIEW" </dev/null; }
+
+inst_key_exists() { inst_reg query "$1" >/dev/null 2>&1; }
 
 # Every registry key Hushcall or its installer may write, but the settings.
 inst_our_keys() {

@@ -1,8 +1,11 @@
-# The installer, built here with makensis, in a prefix that holds a player
-# folder as the real player records it: silent install with an old COM
-# registration cleaned up, a simulated call through the installed copy, an
-# upgrade that closes the running player and keeps the settings, and the
-# silent uninstall with and without the settings.
+# The installer of the given build's edition, built here with makensis, in
+# a prefix of that edition's kind that holds a player folder as the real
+# player records it: a player of the other kind refused, silent install with
+# an old COM registration cleaned up, a simulated call through the installed
+# copy, an upgrade that closes the running player and keeps the settings,
+# and the silent uninstall with and without the settings.
+HC_WINE_ARCH=$(sed -n 's/^!define HUSHCALL_EDITION "\(.*\)"$/\1/p' \
+  "${HC_WIN_BUILD:?}/generated/hushcall_edition.nsh")
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/ring_lib.sh"
 . "$(dirname "$0")/install_lib.sh"
@@ -11,6 +14,17 @@ e2e_begin
 setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN_BUILD" \
   --out "$HC_WORK/dist") || { e2e_fail "makensis built no installer"; exit 1; }
 e2e_ok "makensis built $(basename "$setup")"
+# Each edition's name, own machine, and the player machine it refuses.
+if [ "$HC_WINE_ARCH" = win64 ]; then
+  suffix=-x64 machine=8664 name='Hushcall (64-bit)' other='\x4c\x01'
+else
+  suffix= machine=014c name=Hushcall other='\x64\x86'
+fi
+pe_machine() { od -An -tx2 -j $(($(od -An -tu4 -j 60 -N4 "$1") + 4)) -N2 "$1" | tr -d ' '; }
+setup_fits() {
+  [[ $(basename "$setup") =~ ^HushcallSetup-[0-9.]+$suffix\.exe$ ]] && [ "$(pe_machine "$setup")" = $machine ]
+}
+e2e_check "it is named for the $HC_WINE_ARCH edition and is a program of its machine" setup_fits
 
 # The player's folder: the stand-in as winamp.exe, and a plug-in of another.
 player=$HC_WORK/Winamp
@@ -21,12 +35,20 @@ rm -rf "$HC_WORK/plugins"
 ln -s "$player/Plugins" "$HC_WORK/plugins"
 HC_PLAYER_EXE=$player/winamp.exe
 wine reg add 'HKCU\Software\Winamp' /ve /d "$(hc_winpath "$player")" /f </dev/null >/dev/null 2>&1
-wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp' /v UninstallString \
-  /d "\"$(hc_winpath "$player")\\UninstWA.exe\"" /f </dev/null >/dev/null 2>&1
+inst_reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp' /v UninstallString \
+  /d "\"$(hc_winpath "$player")\\UninstWA.exe\"" /f >/dev/null 2>&1
 
 install() {  # runs the installer silently; its exit code
   wine "$setup" /S "$@" </dev/null >/dev/null 2>&1
 }
+
+# A player of the other kind, by its PE header alone (e_lfanew 0x40).
+mkdir -p "$HC_WORK/other"
+{ printf MZ; head -c 58 /dev/zero; printf "\x40\0\0\0PE\0\0$other"; } >"$HC_WORK/other/winamp.exe"
+install "/D=$(hc_winpath "$HC_WORK/other")"
+e2e_check "the silent install refuses a player of the other kind with an error code" test $? -ne 0
+e2e_check "and writes nothing" \
+  test "$(ls -A "$HC_WORK/other")" = winamp.exe -a -z "$(inst_left_over "$HC_WORK/other/Plugins")"
 
 # An older install that registered Hushcall.dll, somewhere else.
 mkdir -p "$HC_WORK/old"
@@ -40,10 +62,10 @@ for f in gen_hushcall.dll Hushcall.dll Hushcall-uninstall.exe; do
   e2e_check "it put $f into the player's Plugins folder" test -f "$player/Plugins/$f"
 done
 e2e_check "and removed the old COM registration" \
-  bash -c "! wine reg query 'HKLM\\Software\\Classes\\CLSID\\$INST_CLSID' </dev/null >/dev/null 2>&1"
+  bash -c "! wine reg query 'HKLM\\Software\\Classes\\CLSID\\$INST_CLSID' $INST_REG_VIEW </dev/null >/dev/null 2>&1"
 arp() { wine reg query "$INST_ARP" /v "$1" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
 e2e_check "the Add or remove programs entry names it with its version" \
-  test "$(arp DisplayName)" = Hushcall -a -n "$(arp DisplayVersion)"
+  test "$(arp DisplayName)" = "$name" -a -n "$(arp DisplayVersion)"
 e2e_check "with a quiet uninstall string" \
   test "$(arp QuietUninstallString)" = "\"$(hc_winpath "$player")\\Plugins\\Hushcall-uninstall.exe\" /S"
 e2e_check "and no modify or repair" test "$(arp NoModify)" = 0x1 -a "$(arp NoRepair)" = 0x1
