@@ -11,13 +11,37 @@ std::wstring ModuleFolder(HMODULE module) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out) {
+namespace {
+
+// "C:\..." or "\\server\...": what the loader takes as a full path.
+bool IsFullPath(const std::wstring& path) {
+  return (path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+         path.starts_with(L"\\\\");
+}
+
+HMODULE LoadByFullPath(const std::wstring& path, LibraryLoading loading) {
+  // A bare name is never looked up along the search order, where anyone may
+  // have planted one: the search flags refuse it, and so do we without them.
+  if (loading == LibraryLoading::kSearchFlags)
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!IsFullPath(path)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+LibraryLoading LoaderLibraryLoading() {
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory") ? LibraryLoading::kSearchFlags
+                                                                    : LibraryLoading::kAlteredSearchPath;
+}
+
+HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out, LibraryLoading loading) {
   out.Reset();
-  // Its own folder and the system's only: a planted copy elsewhere on the
-  // search order is never picked up, nor a bare name looked up at all
-  // (the system refuses a relative path with these flags).
-  out.library.reset(
-      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+  out.library.reset(LoadByFullPath(path, loading));
   if (!out.library) {
     const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
     // The other edition's build fails as a bad image at best: say which it is.

@@ -31,12 +31,22 @@ struct HostedPlugin {
   }
 };
 
+// How a library is loaded by its full path. kSearchFlags: the DLLs it needs
+// come from its own folder or the system's only. Loaders that don't take
+// those flags (Windows 7 and Vista without KB2533623) refuse them with
+// ERROR_INVALID_PARAMETER; there kAlteredSearchPath starts the search for
+// its DLLs in its own folder.
+enum class LibraryLoading { kSearchFlags, kAlteredSearchPath };
+// This system's: the search flags come with kernel32's AddDllDirectory.
+LibraryLoading LoaderLibraryLoading();
+
 // CoCreateInstance first; on failure the DLL beside `self`.
 HRESULT CreateHushcallPlugin(HMODULE self, HostedPlugin& out);
-// The DLL at the full `path`, through its DllGetClassObject; the DLLs it
-// needs come from its own folder or the system's. kLibraryOfOtherEdition
-// when it is the other edition's build.
-HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out);
+// The DLL at the full `path`, through its DllGetClassObject; a relative
+// path is refused, never searched for. kLibraryOfOtherEdition when it is
+// the other edition's build.
+HRESULT CreatePluginFromLibrary(const std::wstring& path, HostedPlugin& out,
+                                LibraryLoading loading = LoaderLibraryLoading());
 // The folder of `module`, with a trailing backslash; empty when unknown.
 std::wstring ModuleFolder(HMODULE module);
 

@@ -250,30 +250,42 @@ TEST(HostSession, APlugInThatCannotBeCreatedIsReportedWithoutCalls) {
   EXPECT_EQ(empty.Start(kPlayer), E_POINTER);
 }
 
-TEST(PluginSource, AMissingLibraryGivesItsWin32Error) {
+// Each case with the search flags and, as on Windows 7 without its loader
+// update, without them.
+class PluginSourceLoading : public ::testing::TestWithParam<LibraryLoading> {};
+INSTANTIATE_TEST_SUITE_P(BothLoaders, PluginSourceLoading,
+                         ::testing::Values(LibraryLoading::kSearchFlags, LibraryLoading::kAlteredSearchPath));
+
+TEST_P(PluginSourceLoading, AMissingLibraryGivesItsWin32Error) {
   HostedPlugin out;
-  EXPECT_EQ(CreatePluginFromLibrary(L"Z:\\no\\such\\Hushcall.dll", out),
+  EXPECT_EQ(CreatePluginFromLibrary(L"Z:\\no\\such\\Hushcall.dll", out, GetParam()),
             HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
   EXPECT_FALSE(out.library);
   EXPECT_FALSE(out.plugin);
 }
 
-TEST(PluginSource, ALibraryWithoutDllGetClassObjectIsRefusedAndUnloaded) {
+TEST_P(PluginSourceLoading, ALibraryWithoutDllGetClassObjectIsRefusedAndUnloaded) {
   HostedPlugin out;
   wchar_t system[MAX_PATH];
   ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
   // kernel32 is a DLL without the export; it is never really unloaded.
-  EXPECT_EQ(CreatePluginFromLibrary(std::wstring(system) + L"\\kernel32.dll", out),
+  EXPECT_EQ(CreatePluginFromLibrary(std::wstring(system) + L"\\kernel32.dll", out, GetParam()),
             HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
   EXPECT_FALSE(out.library);
 }
 
 // A folder that could not be found leaves the bare name: it must not be
 // looked up along the search order, where anyone may have planted one.
-TEST(PluginSource, ABareNameIsNeverSearchedFor) {
+TEST_P(PluginSourceLoading, ABareNameIsNeverSearchedFor) {
   HostedPlugin out;
-  EXPECT_EQ(CreatePluginFromLibrary(L"kernel32.dll", out), HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
-  EXPECT_FALSE(out.library);
+  for (const wchar_t* name : {L"kernel32.dll", L"system32\\kernel32.dll", L"C:kernel32.dll"}) {
+    EXPECT_EQ(CreatePluginFromLibrary(name, out, GetParam()), HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER)) << name;
+    EXPECT_FALSE(out.library);
+  }
+}
+
+TEST(PluginSource, ThisLoaderTakesTheSearchFlags) {
+  EXPECT_EQ(LoaderLibraryLoading(), LibraryLoading::kSearchFlags);
 }
 
 TEST(PluginSource, AModulePathIsReadWholeWhateverItsLength) {

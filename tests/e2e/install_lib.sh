@@ -11,8 +11,7 @@ INST_ARP='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall'
 [ "$HC_WINE_ARCH" = win64 ] && INST_ARP+=' (x64)'
 
 # inst_reg ARGS...: `wine reg` in the registry view of the edition's own
-# programs. In a 64-bit prefix Wine runs reg.exe as a 32-bit program, whose
-# HKLM\Software is the 32-bit view unless told otherwise.
+# programs, whatever the kind of the reg that runs.
 INST_REG_VIEW=/reg:32
 [ "$HC_WINE_ARCH" = win64 ] && INST_REG_VIEW=/reg:64
 inst_reg() { wine reg "$@" "$INST_REG_VIEW" </dev/null; }
