@@ -9,6 +9,7 @@ HC_WINE_ARCH=$(sed -n 's/^!define HUSHCALL_EDITION "\(.*\)"$/\1/p' \
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/ring_lib.sh"
 . "$(dirname "$0")/install_lib.sh"
+. "$(dirname "$0")/../pe/pe_lib.sh"
 e2e_begin
 
 setup=$(bash "$HC_E2E_DIR/../../scripts/package.sh" --no-build --build-dir "$HC_WIN_BUILD" \
@@ -20,7 +21,6 @@ if [ "$HC_WINE_ARCH" = win64 ]; then
 else
   suffix= machine=014c name=Hushcall other='\x64\x86'
 fi
-pe_machine() { od -An -tx2 -j $(($(od -An -tu4 -j 60 -N4 "$1") + 4)) -N2 "$1" | tr -d ' '; }
 setup_fits() {
   [[ $(basename "$setup") =~ ^HushcallSetup-[0-9.]+$suffix\.exe$ ]] && [ "$(pe_machine "$setup")" = $machine ]
 }

@@ -16,13 +16,13 @@ esac
 status=0
 fail() { echo "$(basename "$dll"): $*"; status=1; }
 
-# The COFF header's machine field, behind the PE signature that e_lfanew
-# (at 0x3C) points to.
-pe=$(od -An -tu4 -j 60 -N4 "$dll" | tr -d ' ')
-signature=$(od -An -tx1 -j "$pe" -N4 "$dll" | tr -d ' ')
-machine=$(od -An -tx2 -j $((pe + 4)) -N2 "$dll" | tr -d ' ')
-[ "$signature" = 50450000 ] || fail "no PE signature"
-[ "$machine" = "$want_machine" ] || fail "machine 0x$machine, expected 0x$want_machine ($edition)"
+. "$(dirname "$0")/pe_lib.sh"
+machine=$(pe_machine "$dll")
+if [ -z "$machine" ]; then
+  fail "no PE signature"
+elif [ "$machine" != "$want_machine" ]; then
+  fail "machine 0x$machine, expected 0x$want_machine ($edition)"
+fi
 
 size=$(stat -c %s "$dll")
 [ "$size" -le $((200 * 1024)) ] || fail "$size bytes, more than 200 KiB"
