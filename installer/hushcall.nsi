@@ -195,37 +195,80 @@ Function CheckPlayerFolder
   ${EndIf}
 FunctionEnd
 
-; A loaded plug-in cannot be replaced or deleted: the player is asked to
-; close, as its own Exit command does, and waited for until its process is
-; gone. The user may say no; silent mode does not ask.
-!macro CLOSE_PLAYER un what
-Function ${un}ClosePlayer
-  FindWindow $0 "${PLAYER_CLASS}"
-  ${If} $0 == 0
-    Return
+; $R1: a path, made full and long (no "..", no 8.3 names) so that two
+; spellings of one file compare equal; kept as it is where that fails.
+; Uses $R2 and $R3.
+!macro LONG_PATH
+  System::Call 'kernel32::GetFullPathNameW(w R1, i ${NSIS_MAX_STRLEN}, w .R2, p 0) i .R3'
+  ${If} $R3 > 0
+  ${AndIf} $R3 < ${NSIS_MAX_STRLEN}
+    StrCpy $R1 $R2
   ${EndIf}
-  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "The player is running. Setup closes it now so that Hushcall can be ${what}; start it again afterwards." /SD IDOK IDOK +2
-  Abort "Cancelled: the player is still running."
-  DetailPrint "Closing the player"
-  ${Do}
-    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
-    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
-    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${PLAYER_QUIT}, p 0)'
-    ${If} $2 != 0
-      System::Call 'kernel32::WaitForSingleObject(p r2, i ${PLAYER_CLOSE_MS}) i .r3'
-      System::Call 'kernel32::CloseHandle(p r2)'
-      ${If} $3 != 0
-        Abort "The player did not close within ${PLAYER_CLOSE_MS} ms; close it and run setup again."
-      ${EndIf}
-    ${Else}
-      Sleep 1000
+  System::Call 'kernel32::GetLongPathNameW(w R1, w .R2, i ${NSIS_MAX_STRLEN}) i .R3'
+  ${If} $R3 > 0
+  ${AndIf} $R3 < ${NSIS_MAX_STRLEN}
+    StrCpy $R1 $R2
+  ${EndIf}
+!macroend
+
+; A loaded plug-in cannot be replaced or deleted: the player that runs from
+; this folder (PLAYER, its winamp.exe) is asked to close, as its own Exit
+; command does, and waited for until its process is gone. Another program
+; with the player's window class, or a player run from another folder, is
+; left alone. The user may say no; silent mode does not ask. A player that
+; stays, or one setup can't look at, stops setup rather than hang it.
+; PROCESS_QUERY_LIMITED_INFORMATION (0x1000) | SYNCHRONIZE (0x100000)
+!define PLAYER_ACCESS 0x00101000
+!macro CLOSE_PLAYER un what player
+Function ${un}ClosePlayer
+  StrCpy $R1 "${player}"
+  !insertmacro LONG_PATH
+  StrCpy $R0 $R1
+  StrCpy $R4 ""
+  StrCpy $0 0
+  ; Bounded, however the windows come and go while we look.
+  ${For} $R5 1 64
+    System::Call 'user32::FindWindowExW(p 0, p r0, w "${PLAYER_CLASS}", p 0) p .r0'
+    ${If} $0 == 0
+      Return
     ${EndIf}
-    FindWindow $0 "${PLAYER_CLASS}"
-  ${LoopUntil} $0 == 0
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+    System::Call 'kernel32::OpenProcess(i ${PLAYER_ACCESS}, i 0, i r1) p .r2'
+    ${If} $2 == 0
+      Abort "Setup cannot tell which player is running; close it and run setup again."
+    ${EndIf}
+    System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .R1, *i ${NSIS_MAX_STRLEN}) i .r3'
+    ${If} $3 == 0
+      System::Call 'kernel32::CloseHandle(p r2)'
+      Abort "Setup cannot tell which player is running; close it and run setup again."
+    ${EndIf}
+    !insertmacro LONG_PATH
+    ${If} $R1 != $R0
+      System::Call 'kernel32::CloseHandle(p r2)'
+      ${Continue}
+    ${EndIf}
+    ${If} $R4 == ""
+      MessageBox MB_OKCANCEL|MB_ICONINFORMATION "The player is running. Setup closes it now so that Hushcall can be ${what}; start it again afterwards." /SD IDOK IDOK close_it
+      System::Call 'kernel32::CloseHandle(p r2)'
+      Abort "Cancelled: the player is still running."
+      close_it:
+      StrCpy $R4 asked
+      DetailPrint "Closing the player"
+    ${EndIf}
+    System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${PLAYER_QUIT}, p 0)'
+    System::Call 'kernel32::WaitForSingleObject(p r2, i ${PLAYER_CLOSE_MS}) i .r3'
+    System::Call 'kernel32::CloseHandle(p r2)'
+    ${If} $3 != 0
+      Abort "The player did not close within ${PLAYER_CLOSE_MS} ms; close it and run setup again."
+    ${EndIf}
+    ; Its window is gone, and with it our place in the list: from the top.
+    StrCpy $0 0
+  ${Next}
 FunctionEnd
 !macroend
-!insertmacro CLOSE_PLAYER "" "installed"
-!insertmacro CLOSE_PLAYER "un." "removed"
+!insertmacro CLOSE_PLAYER "" "installed" "$INSTDIR\winamp.exe"
+; The uninstaller's $INSTDIR is the Plugins folder.
+!insertmacro CLOSE_PLAYER "un." "removed" "$INSTDIR\..\winamp.exe"
 
 ; Writing into Program Files, or removing an old machine-wide registration,
 ; needs an administrator: setup starts itself again elevated, once.

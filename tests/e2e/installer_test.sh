@@ -2,8 +2,9 @@
 # a prefix of that edition's kind that holds a player folder as the real
 # player records it: a player of the other kind refused, silent install with
 # an old COM registration cleaned up, a simulated call through the installed
-# copy, an upgrade that closes the running player and keeps the settings,
-# and the silent uninstall with and without the settings.
+# copy, an upgrade that closes the running player (not one run from another
+# folder) and keeps the settings, the silent uninstall with and without the
+# settings, and a hung player that fails setup in bounded time.
 HC_WINE_ARCH=$(sed -n 's/^!define HUSHCALL_EDITION "\(.*\)"$/\1/p' \
   "${HC_WIN_BUILD:?}/generated/hushcall_edition.nsh")
 . "$(dirname "$0")/lib.sh"
@@ -78,9 +79,26 @@ ring_expect "the player loads the installed Hushcall" ring_started
 ring_expect "which lowers the volume on the call" \
   e2e_wait_for "$HC_WORK/player.log" 'msg WM_USER wParam=76 lParam=122 -> 0 volume=76$' 15
 
-# Upgrade over it while the player runs.
+# bare_player FOLDER NAME: FOLDER's winamp.exe without plug-ins, logging to
+# NAME.log; waits for its window and leaves its process id in $bare.
+bare_player() {
+  mkdir -p "$HC_WORK/none"
+  wine "$1/winamp.exe" --plugins "$(hc_winpath "$HC_WORK/none")" --log "$(hc_winpath "$HC_WORK")\\$2.log" \
+    </dev/null >/dev/null 2>&1 &
+  bare=$!
+  HC_PIDS+=($bare)
+  e2e_wait_for "$HC_WORK/$2.log" ' start hwnd=' 10
+}
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# Upgrade over it while the player runs, and a second player, from another
+# folder, that is none of setup's business.
 touch -d '2001-01-01' "$player/Plugins/Hushcall.dll" "$player/Plugins/gen_hushcall.dll"
 e2e_settings Volume=40
+mkdir -p "$HC_WORK/Winamp2"
+cp "$HC_PLAYER_EXE" "$HC_WORK/Winamp2/winamp.exe"
+e2e_check "a second player runs from another folder" bare_player "$HC_WORK/Winamp2" second
+second=$bare
 e2e_check "the upgrade succeeds with the player running" install
 ring_expect "it closed the player first, which quit cleanly" \
   grep -Eq '^[0-9]+ exit code=0$' "$HC_WORK/player.log"
@@ -88,6 +106,10 @@ for f in Hushcall.dll gen_hushcall.dll; do
   ring_expect "$f was replaced" test "$(stat -c %Y "$player/Plugins/$f")" -gt "$(date -d 2002-01-01 +%s)"
 done
 ring_expect "the stored settings stay" test "$(e2e_setting Action)" = 122
+e2e_check "the other folder's player still runs, never asked to quit" \
+  bash -c "kill -0 $second && ! grep -q wParam=40001 '$HC_WORK/second.log'"
+hushctl player-close >/dev/null
+e2e_check "and closes when the test asks it" e2e_until 20 gone "$second"
 
 # uninstall ARGS...: the quiet uninstall string, run as Windows would, then
 # a bounded wait for the uninstaller's copy in the temporary folder to end.
@@ -99,7 +121,9 @@ uninstall() {
     sleep 0.2
   done
 }
+bare_player "$player" removal
 e2e_check "the silent uninstall finishes" uninstall
+e2e_check "having closed the player of its folder" gone "$bare"
 left=$(inst_left_over "$player/Plugins")
 e2e_check "it leaves nothing of ours" test -z "$left"
 [ -n "$left" ] && echo "left: $left"
@@ -117,3 +141,13 @@ wine reg delete 'HKCU\Software\Winamp' /f </dev/null >/dev/null 2>&1
 install
 e2e_check "without HKCU\\Software\\Winamp the uninstall entry's folder is used" \
   test -f "$player/Plugins/gen_hushcall.dll"
+
+# A hung player (stopped): setup asks it to quit, waits its bounded time,
+# then fails rather than hang; the quit it posted is handled once it runs.
+bare_player "$player" hung
+kill -STOP "$bare"
+timeout 60 wine "$setup" /S </dev/null >/dev/null 2>&1
+rc=$?
+e2e_check "a hung player fails the silent install in bounded time (exit $rc)" test $rc -ne 0 -a $rc -ne 124
+kill -CONT "$bare"
+e2e_check "the player got the quit command" e2e_until 20 gone "$bare"
