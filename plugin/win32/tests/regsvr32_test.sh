@@ -4,9 +4,8 @@
 #
 #   regsvr32_test.sh <Hushcall.dll> win32|win64
 #
-# Keys are read in the DLL's own registry view: in a 64-bit prefix `wine reg`
-# runs the 32-bit reg.exe (Wine picks a builtin program's kind by the name
-# the loader is called by), which sees the 32-bit view.
+# Keys are read in the DLL's own registry view (/reg:32 or /reg:64), since
+# in a 64-bit prefix the CLSID and Interface keys are kept per view.
 set -u
 here=$(dirname "$(readlink -f "$0")")
 . "$here/../../../tests/wine/wine-env.sh"
