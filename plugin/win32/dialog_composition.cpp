@@ -10,6 +10,7 @@
 #include "plugin/win32/module_lifetime.h"
 #include "plugin/win32/module_state.h"
 #include "ringwatch/core/modring.h"
+#include "ringwatch/core/player_window_reaction.h"
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/win32_platform.h"
 
@@ -57,7 +58,8 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
         // the box waits) and hide with it when it is minimised.
         messageBoxes_([this] { return view_.BoxOwner(); }),
         frmOptions_(TheSettings(), view_, components_, messageBoxes_),
-        modRing_(TheSettings(), ThePlayerWnd(), frmOptions_, messageBoxes_, player_, pump_) {
+        reaction_(TheSettings(), ThePlayerWnd(), player_),
+        modRing_(TheSettings(), frmOptions_, messageBoxes_, reaction_, pump_) {
     frmOptions_.SetRingWatch(&modRing_);
   }
 
@@ -98,6 +100,7 @@ class ComposedDialog final : public ringwatch::OptionsDialog {
   ringwatch::Win32PlayerWindow player_;
   CountedEventPump pump_;
   FrmOptions frmOptions_;
+  ringwatch::PlayerWindowReaction reaction_;
   ringwatch::ModRing modRing_;
   std::optional<win32::ModuleRef> loadedRef_;
 };

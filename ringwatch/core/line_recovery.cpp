@@ -23,7 +23,26 @@ void ModRing::LineLost() {
   // back: the ticks run beneath it.
   retry->SetEnabled(true);
   // Once: a line lost again while the notice is still up is the same news.
-  ShowUnlessUp(lostNoticeShown_, LineLostText(settings_.COMPort.value()));
+  ShowUnlessUp(lostNoticeShown_, LineLostText(port->Name()));
+}
+
+void ModRing::InitModemQuietly() {
+  if (!settings_.Enabled || frmOptions_.Port() == nullptr) return;
+  StopRetrying();
+  const Activation activation = BeginActivation(/*quiet=*/true);
+  std::string reply;
+  if (ResetModem(activation, reply, /*eventsOffFirst=*/true) != Attempt::kFailed) return;
+  SerialPort* port = frmOptions_.Port();
+  Timer* retry = frmOptions_.RetryTimer();
+  if (port == nullptr || retry == nullptr) return;
+  try {
+    if (port->PortOpen()) port->SetPortOpen(false);
+  } catch (const Failure&) {
+    // The retry opens it afresh.
+  }
+  retry->SetEnabled(true);
+  // Told once: the retries that follow are quiet.
+  ShowUnlessUp(noModemShown_, NoModemText(port->Name()));
 }
 
 void ModRing::tmrRetry_Timer() {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "ringwatch/core/call_reaction.h"
 #include "ringwatch/core/event_pump.h"
 #include "ringwatch/core/message_boxes.h"
-#include "ringwatch/core/player_window.h"
 #include "ringwatch/core/ring_scanner.h"
 #include "ringwatch/core/ring_watch.h"
 #include "settings/settings.h"
@@ -25,18 +25,22 @@ inline constexpr int kModemPollSliceMs = 10;
 
 class ModRing final : public RingWatch {
  public:
-  ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialog& frmOptions,
-          MessageBoxes& messageBoxes, PlayerWindow& player, EventPump& pump);
+  ModRing(Settings& settings, OptionsDialog& frmOptions, MessageBoxes& messageBoxes,
+          CallReaction& reaction, EventPump& pump);
 
   // Opens COMPort, resets the modem and waits up to 5 s for "OK" CR LF, then
   // raises receive events at 5 characters. Failures ask the user (retry,
   // change port, disable). A failure while an answer is carried out throws.
   void InitModem() override;
+  // The same without asking anyone, for a front end with nobody to ask: a
+  // modem that does not answer is told once, then tried again every 2 s as
+  // a lost line is.
+  void InitModemQuietly();
   // A ring was recognised: start the call (timer, then the reaction) or
   // restart the running call's timer.
   void OnRing();
-  // The reaction to the first ring of a call. Throws Failure(kOverflow) when
-  // the new volume leaves the signed 32-bit range (nothing sent then).
+  // The reaction to the first ring of a call, then the popup. Throws the
+  // reaction's Failure (no popup then).
   void React();
 
   // Drains the port on every event and calls OnRing for a report found while
@@ -80,15 +84,15 @@ class ModRing final : public RingWatch {
   void ShowUnlessUp(bool& up, std::string_view text);
 
   Settings& settings_;
-  const std::int32_t& playerWnd_;
   OptionsDialog& frmOptions_;
   MessageBoxes& messageBoxes_;
-  PlayerWindow& player_;
+  CallReaction& reaction_;
   EventPump& pump_;
   std::uint64_t activations_ = 0;  // modem resets begun; the newest owns the port
   RingScanner scanner_;            // restarted whenever the modem has answered
   bool popupShown_ = false;        // "The phone is ringing!" is being shown
   bool lostNoticeShown_ = false;   // the lost-line notice is being shown
+  bool noModemShown_ = false;      // the quiet start's notice is being shown
 };
 
 }  // namespace hushcall::ringwatch

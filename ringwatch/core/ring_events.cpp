@@ -9,13 +9,12 @@
 
 namespace hushcall::ringwatch {
 
-ModRing::ModRing(Settings& settings, const std::int32_t& playerWnd, OptionsDialog& frmOptions,
-                 MessageBoxes& messageBoxes, PlayerWindow& player, EventPump& pump)
+ModRing::ModRing(Settings& settings, OptionsDialog& frmOptions, MessageBoxes& messageBoxes,
+                 CallReaction& reaction, EventPump& pump)
     : settings_(settings),
-      playerWnd_(playerWnd),
       frmOptions_(frmOptions),
       messageBoxes_(messageBoxes),
-      player_(player),
+      reaction_(reaction),
       pump_(pump) {}
 
 void ModRing::MSComm1_OnComm() {

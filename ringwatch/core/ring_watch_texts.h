@@ -13,9 +13,15 @@ inline constexpr std::string_view kModemFailureText =
 inline constexpr std::string_view kRingingText = "The phone is ringing!";
 
 // Told once when the watched line goes away.
-inline std::string LineLostText(int port) {
-  return "Hushcall lost the modem on COM" + std::to_string(port) +
+inline std::string LineLostText(std::string_view port) {
+  return "Hushcall lost the modem on " + std::string(port) +
          ". It will watch again when the modem is back.";
+}
+
+// Told once when a modem that nobody can be asked about does not answer.
+inline std::string NoModemText(std::string_view port) {
+  return "Hushcall cannot find a modem on " + std::string(port) +
+         ", or it is in use or slow to answer. It will try again every 2 seconds.";
 }
 
 }  // namespace hushcall::ringwatch

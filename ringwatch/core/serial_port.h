@@ -18,6 +18,8 @@ class SerialPort {
   // Selects the port by number, 1 being the first. A number that names no
   // usable port fails here or at opening.
   virtual void SetCommPort(std::int16_t port) = 0;
+  // The selected port as the user knows it ("COM3", "/dev/ttyUSB0").
+  virtual std::string Name() const = 0;
   virtual bool PortOpen() const = 0;
   // true opens the selected port (9600 baud, 8 data bits, receive buffer
   // 1024, transmit buffer 512); false closes it.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "common/status.h"
 #include "common/win32/unique.h"
 #include "ringwatch/win32/comm_device.h"
@@ -47,6 +49,7 @@ class CommControl::State final : public MessageSink {
     port_ = port;
   }
 
+  std::string Name() const { return "COM" + std::to_string(port_); }
   bool IsOpen() const { return static_cast<bool>(device_); }
 
   void Open() {
@@ -147,6 +150,7 @@ CommControl::CommControl() : state_(std::make_shared<State>()) {
 CommControl::~CommControl() { state_->Shutdown(); }
 
 void CommControl::SetCommPort(std::int16_t port) { state_->SetCommPort(port); }
+std::string CommControl::Name() const { return state_->Name(); }
 bool CommControl::PortOpen() const { return state_->IsOpen(); }
 void CommControl::SetPortOpen(bool open) {
   if (open) {

@@ -31,6 +31,7 @@ class CommControl final : public SerialPort {
   // 1..255; anything else fails with kInvalidArg. Fails while the port is
   // open, as the port in use can't be changed.
   void SetCommPort(std::int16_t port) override;
+  std::string Name() const override;
   bool PortOpen() const override;
   // Opening an open port fails; closing a closed one does nothing.
   void SetPortOpen(bool open) override;

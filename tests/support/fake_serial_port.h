@@ -55,6 +55,7 @@ class FakeSerialPort final : public ringwatch::SerialPort {
     Record("CommPort(" + std::to_string(port) + ")");
     commPort = port;
   }
+  std::string Name() const override { return "COM" + std::to_string(commPort); }
   bool PortOpen() const override {
     const_cast<FakeSerialPort*>(this)->Record("PortOpen?");
     return open;

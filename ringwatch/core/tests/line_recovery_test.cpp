@@ -24,6 +24,7 @@ const CallLog kAnsweredTick = {"Retry expired", "Retry=false", "RThreshold(0)", 
 // A rig whose port is watched, as InitModem leaves it.
 struct WatchedRig : RingRig {
   WatchedRig() {
+    port().commPort = 3;
     port().open = true;
     port().threshold = 5;
   }
@@ -91,7 +92,7 @@ TEST(LineLost, APopupAnsweredAboveTheNoticeNoLongerHoldsBackTheNextCall) {
   rig.Receive(kRing);
   ASSERT_EQ(rig.boxes.shown.size(), 3u);
   EXPECT_EQ(rig.boxes.shown[0].text, kRingingText);
-  EXPECT_EQ(rig.boxes.shown[1].text, LineLostText(3));
+  EXPECT_EQ(rig.boxes.shown[1].text, LineLostText("COM3"));
   EXPECT_EQ(rig.boxes.shown[2].text, kRingingText);
   EXPECT_EQ(rig.Count(kSetHalf), 2);
 }
@@ -135,6 +136,27 @@ TEST(LineRetry, TheModemBackMeansWatchingAgainAndTheNextCallReacts) {
   EXPECT_EQ(rig.log, (CallLog{"Input"})) << "text from before the loss is forgotten";
   rig.Receive(kRing);
   EXPECT_EQ(rig.log, (CallLog{"Input", "Input", "Timer=true", kSetHalf}));
+}
+
+// With nobody to ask, a missing modem is told once and then looked for
+// quietly, until it answers and the next call reacts.
+TEST(QuietStart, AMissingModemIsToldOnceAndTriedEveryTwoSeconds) {
+  RingRig rig;
+  rig.port().FailOn("PortOpen=true", 3, StatusFromWin32(2));
+  rig.ring.InitModemQuietly();
+  EXPECT_FALSE(rig.port().open);
+  EXPECT_TRUE(rig.retry().Enabled());
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_EQ(rig.boxes.shown[0].text, NoModemText("COM3"));
+  EXPECT_EQ(rig.boxes.shown[0].code, kMbExclamationOk);
+  rig.port().inputs = {"OK\r\n"};
+  rig.log.clear();
+  rig.retry().Advance(6000);
+  EXPECT_EQ(rig.log, Join({kAbsentTick, kAbsentTick, kAnsweredTick}));
+  EXPECT_EQ(rig.boxes.shown.size(), 1u) << "the retries are quiet";
+  rig.log.clear();
+  rig.Receive(kRing);
+  EXPECT_EQ(rig.log, (CallLog{"Input", "Timer=true", kSetHalf}));
 }
 
 // What may happen in a retry's reply wait, and stops the retrying.

@@ -6,6 +6,7 @@
 
 #include "settings/settings.h"
 #include "ringwatch/core/modring.h"
+#include "ringwatch/core/player_window_reaction.h"
 #include "tests/support/call_log.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_event_pump.h"
@@ -31,7 +32,8 @@ struct RingRig {
   FakeMessageBoxes boxes{log};
   FakePlayer player{log};
   FakePump pump{log, clock};
-  ModRing ring{settings, playerWnd, dialog, boxes, player, pump};
+  PlayerWindowReaction reaction{settings, playerWnd, player};
+  ModRing ring{settings, dialog, boxes, reaction, pump};
 
   RingRig() {
     SetStartingSettings(settings, 3);

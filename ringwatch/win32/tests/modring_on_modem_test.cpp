@@ -10,6 +10,7 @@
 #include "ringwatch/core/options_dialog.h"
 #include "settings/settings.h"
 #include "ringwatch/core/modring.h"
+#include "ringwatch/core/player_window_reaction.h"
 #include "ringwatch/win32/component_factory.h"
 #include "ringwatch/win32/tests/test_support.h"
 #include "ringwatch/win32/win32_platform.h"
@@ -88,7 +89,8 @@ class ModRingOnModem : public ::testing::Test {
   FakeMessageBoxes boxes_{log_};
   FakePlayer player_{log_};
   Win32EventPump pump_;
-  ModRing ring_{settings_, playerWnd_, dialog_, boxes_, player_, pump_};
+  PlayerWindowReaction reaction_{settings_, playerWnd_, player_};
+  ModRing ring_{settings_, dialog_, boxes_, reaction_, pump_};
 };
 
 TEST_F(ModRingOnModem, ModemAnswersAndTheRingsOfOneCallReactOnce) {
