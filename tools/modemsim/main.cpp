@@ -14,7 +14,7 @@
 #include "tools/modemsim/pty.h"
 #include "tools/modemsim/simulator.h"
 #include "tools/modemsim/transcript.h"
-#include "tools/modemsim/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace hushcall::modemsim {
 namespace {

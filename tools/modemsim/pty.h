@@ -4,9 +4,11 @@
 
 #include <string>
 
-#include "tools/modemsim/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace hushcall::modemsim {
+
+using posix::UniqueFd;
 
 // Makes this process the leader of a new session, so that the pty can
 // become its controlling terminal. When the process already leads a process
