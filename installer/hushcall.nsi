@@ -341,12 +341,19 @@ FunctionEnd
 ; Runs this program again elevated with the arguments $R0 and waits for it;
 ; leaves setup's exit code for that in $R0.
 ; SEE_MASK_NOCLOSEPROCESS: the handle, for the wait and the child's code.
+; SHELLEXECUTEINFOW: System does not align members, so the 64-bit layout
+; spells out the padding after its two 32-bit members that precede pointers.
+!if ${NSIS_PTR_SIZE} > 4
+  !define SEI_PAD ", i"
+!else
+  !define SEI_PAD ""
+!endif
 !macro RUN_ELEVATED un
 Function ${un}RunElevated
-  System::Call '*(&l4, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w R0, w n, i 1, p, p, w n, p, i, p, p) p .r0'
+  System::Call '*(&l4, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w R0, w n, i 1${SEI_PAD}, p, p, w n, p, i 0${SEI_PAD}, p, p) p .r0'
   System::Call 'shell32::ShellExecuteExW(p r0) i .r1 ?e'
   Pop $2
-  System::Call '*$0(i, i, p, w, w, w, w, i, p, p, w, p, i, p, p .r3)'
+  System::Call '*$0(i, i, p, w, w, w, w, i${SEI_PAD}, p, p, w, p, i${SEI_PAD}, p, p .r3)'
   System::Free $0
   StrCpy $4 2
   ${If} $1 <> 0
