@@ -30,7 +30,7 @@ char g_description[] = "Hushcall " HUSHCALL_VERSION_TEXT ": quiet music on incom
 HostSession* g_session = nullptr;
 // Set once removed from the player's preferences: nothing starts again.
 bool g_removed = false;
-// Hushcall.dll when it could not be deleted at removal: tried again at quit.
+// Hushcall.dll when it was still loaded at removal: deleted again at quit.
 std::wstring* g_libraryLeft = nullptr;
 
 int __cdecl Init();
@@ -131,7 +131,8 @@ void __cdecl Quit() {
                            reinterpret_cast<LPCWSTR>(&g_record), &pinned);
     }
     StopSession();
-    if (g_libraryLeft && hushcall::host::RemoveLibrary(*g_libraryLeft)) {
+    if (g_libraryLeft &&
+        hushcall::host::RemoveLibrary(*g_libraryLeft) == hushcall::host::LibraryRemoval::kGone) {
       delete g_libraryLeft;
       g_libraryLeft = nullptr;
     }
@@ -153,10 +154,38 @@ int Uninstall(HWND parent) {
   ::CoFreeUnusedLibrariesEx(0, 0);
   if (SUCCEEDED(com)) ::CoUninitialize();
   g_removed = true;
-  Trace(L"unregister", RemoveRegistration());
-  const std::wstring library = ModuleFolder(Self()) + kHushcallDllName;
-  if (!RemoveLibrary(library)) g_libraryLeft = new (std::nothrow) std::wstring(library);
+  const std::wstring folder = ModuleFolder(Self());
+  const std::wstring library = folder + kHushcallDllName;
+  const std::wstring uninstaller = folder + kUninstallerName;
+  // Setup's files go with setup's uninstaller, which alone knows (and may
+  // elevate for) an install per machine and its entry.
+  const bool installed = ::GetFileAttributesW(uninstaller.c_str()) != INVALID_FILE_ATTRIBUTES;
+  LeftOver left;
+  if (installed) {
+    const DWORD code = RunInstalledUninstaller(folder);
+    Trace(L"uninstaller", HRESULT_FROM_WIN32(code));
+    left.library = ::GetFileAttributesW(library.c_str()) != INVALID_FILE_ATTRIBUTES;
+    left.uninstaller = ::GetFileAttributesW(uninstaller.c_str()) != INVALID_FILE_ATTRIBUTES;
+    left.hostWrapper = code != 0 || left.library || left.uninstaller;
+  } else {
+    Trace(L"unregister", RemoveRegistration());
+    switch (RemoveLibrary(library)) {
+      case LibraryRemoval::kGone:
+        break;
+      case LibraryRemoval::kWhenUnloaded:
+        g_libraryLeft = new (std::nothrow) std::wstring(library);
+        break;
+      case LibraryRemoval::kLeft:
+        // The player could not delete its neighbour either.
+        left.library = left.hostWrapper = true;
+        break;
+    }
+  }
   if (removeSettings) Trace(L"remove settings", HRESULT_FROM_WIN32(RemoveStoredSettings()));
+  if (left.any()) {
+    ReportLeftOver(parent, folder, left, installed);
+    return kUninstallAtRestart;
+  }
   // A player closed during the question has unloaded us and will not delete
   // this file now: the rest is removed, this file at its next start.
   return g_quit ? kUninstallAtRestart : kUninstallNow;
@@ -172,7 +201,7 @@ extern "C" int __cdecl winampUninstallPlugin(HINSTANCE, HWND parent, int) {
   try {
     return Uninstall(parent);
   } catch (...) {
-    // Half removed is still removed: the player deletes us either way.
-    return hushcall::host::kUninstallNow;
+    // Not known to be gone: the player removes this file at its next start.
+    return hushcall::host::kUninstallAtRestart;
   }
 }

@@ -1,13 +1,24 @@
 ; HushcallSetup-<version>.exe (32-bit player) or HushcallSetup-<version>-x64.exe
 ; (64-bit player): puts gen_hushcall.dll and Hushcall.dll into the player's
-; Plugins folder, with an uninstaller beside them and an entry in the
-; user's "Add or remove programs". Built by scripts/package.sh, one edition
-; per cross build, which says which it is (generated/hushcall_edition.nsh):
+; Plugins folder, with an uninstaller beside them and an entry in "Add or
+; remove programs". Built by scripts/package.sh, one edition per cross
+; build, which says which it is (generated/hushcall_edition.nsh):
 ;
 ;   makensis -DBUILD=<cross build dir> -DOUTFILE=<setup.exe> installer/hushcall.nsi
 ;
-; Switches: /S silent, /D=<player folder> (last), and for the uninstaller
-; /REMOVESETTINGS to remove the stored settings too when silent.
+; Per user where the folder is the user's own; per machine (entry under
+; HKLM, work done by an elevated copy of setup) where writing needs an
+; administrator. The user's own settings and registration stay with the
+; process the user started, never with the elevated copy, whose HKCU may
+; be another administrator's.
+;
+; Exit codes: 0 every file in place (or removed), 1 cancelled (elevation
+; declined), 2 failed. Switches: /S silent, /AllUsers per machine in any
+; folder, /D=<player folder> (last); for the uninstaller /REMOVESETTINGS to
+; remove the stored settings too when silent, and /FROMPLAYER when the
+; player runs it from its plug-in preferences (it is not closed, and
+; deletes gen_hushcall.dll itself once unloaded). /ELEVATED marks the
+; elevated copy.
 
 !include "${BUILD}\generated\hushcall_version.nsh"
 !include "${BUILD}\generated\hushcall_edition.nsh"
@@ -36,6 +47,7 @@
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
+!include "install_mode.nsh"
 
 !define PLAYER_CLASS "Winamp v1.x"
 !define PLAYER_QUIT 40001
@@ -48,7 +60,9 @@
 
 Name "Hushcall ${HUSHCALL_VERSION}${EDITION_NAME}"
 OutFile "${OUTFILE}"
-; Per user, unless the folder or an old machine-wide registration needs more.
+; MultiUser.nsh fixes the execution level at build time and elevates the
+; whole run, HKCU included, before the folder is known. Here the folder
+; decides, and only the machine-wide part runs elevated.
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ShowInstDetails show
@@ -270,65 +284,128 @@ FunctionEnd
 ; The uninstaller's $INSTDIR is the Plugins folder.
 !insertmacro CLOSE_PLAYER "un." "removed" "$INSTDIR\..\winamp.exe"
 
-; Writing into Program Files, or removing an old machine-wide registration,
-; needs an administrator: setup starts itself again elevated, once.
-Function ElevateIfNeeded
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 == "Admin"
-    Return
-  ${EndIf}
-  StrCpy $1 0
-  CreateDirectory "$INSTDIR\Plugins"
-  ClearErrors
-  FileOpen $2 "$INSTDIR\Plugins\hushcall-setup.tmp" w
-  ${If} ${Errors}
-    StrCpy $1 1
-  ${Else}
-    FileClose $2
-    Delete "$INSTDIR\Plugins\hushcall-setup.tmp"
-  ${EndIf}
-  ClearErrors
-  EnumRegKey $2 HKLM "${CLSID_KEY}" 0
-  ${IfNot} ${Errors}
-    StrCpy $1 1
-  ${EndIf}
-  ${If} $1 == 0
-    Return
-  ${EndIf}
-  ${GetOptions} $CMDLINE "/ELEVATED" $2
-  ${IfNot} ${Errors}
-    Abort "Setup cannot write to $INSTDIR\Plugins."
-  ${EndIf}
-  StrCpy $2 "/ELEVATED"
-  ${If} ${Silent}
-    StrCpy $2 "/S /ELEVATED"
-  ${EndIf}
-  ExecShellWait "runas" "$EXEPATH" '$2 /D=$INSTDIR'
-  Quit
-FunctionEnd
 
-Section "Hushcall"
-  Call ElevateIfNeeded
-  Call ClosePlayer
+; "machine" or "user", for this run.
+Var Mode
+; 1 when the player runs the uninstaller from its preferences.
+Var FromPlayer
+
+; $R0: 1 when this process may create files in folder $R1 (made if
+; missing), else 0.
+!macro FOLDER_WRITABLE un
+Function ${un}FolderWritable
+  CreateDirectory "$R1"
+  StrCpy $R0 0
+  ClearErrors
+  FileOpen $R2 "$R1\hushcall-setup.tmp" w
+  ${IfNot} ${Errors}
+    FileClose $R2
+    Delete "$R1\hushcall-setup.tmp"
+    StrCpy $R0 1
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro FOLDER_WRITABLE ""
+!insertmacro FOLDER_WRITABLE "un."
+
+; Sets $Mode for the Plugins folder $R1: per machine where the folder needs
+; an administrator, where a machine-wide registration is to go, where a
+; machine-wide install of this folder is already, or with /AllUsers.
+!macro CHOOSE_MODE un
+Function ${un}ChooseMode
+  Push $R1
+  Call ${un}FolderWritable
+  Pop $R1
+  StrCpy $R3 0
+  ClearErrors
+  EnumRegKey $R2 HKLM "${CLSID_KEY}" 0
+  ${IfNot} ${Errors}
+    StrCpy $R3 1
+  ${EndIf}
+  ReadRegStr $R2 HKLM "${ARP_KEY}" "InstallLocation"
+  ${If} $R2 == $R1
+    StrCpy $R3 1
+  ${EndIf}
+  StrCpy $R4 0
+  ${GetOptions} $CMDLINE "/AllUsers" $R2
+  ${IfNot} ${Errors}
+    StrCpy $R4 1
+  ${EndIf}
+  !insertmacro INSTALL_MODE $Mode $R0 $R3 $R4
+  DetailPrint "Per $Mode"
+FunctionEnd
+!macroend
+!insertmacro CHOOSE_MODE ""
+!insertmacro CHOOSE_MODE "un."
+
+; Runs this program again elevated with the arguments $R0 and waits for it;
+; leaves setup's exit code for that in $R0.
+; SEE_MASK_NOCLOSEPROCESS: the handle, for the wait and the child's code.
+; SHELLEXECUTEINFOW: System does not align members, so the 64-bit layout
+; spells out the padding after its two 32-bit members that precede pointers.
+!if ${NSIS_PTR_SIZE} > 4
+  !define SEI_PAD ", i"
+!else
+  !define SEI_PAD ""
+!endif
+!macro RUN_ELEVATED un
+Function ${un}RunElevated
+  System::Call '*(&l4, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w R0, w n, i 1${SEI_PAD}, p, p, w n, p, i 0${SEI_PAD}, p, p) p .r0'
+  System::Call 'shell32::ShellExecuteExW(p r0) i .r1 ?e'
+  Pop $2
+  System::Call '*$0(i, i, p, w, w, w, w, i${SEI_PAD}, p, p, w, p, i${SEI_PAD}, p, p .r3)'
+  System::Free $0
+  StrCpy $4 2
+  ${If} $1 <> 0
+    StrCpy $1 1
+    System::Call 'kernel32::WaitForSingleObject(p r3, i -1)'
+    System::Call 'kernel32::GetExitCodeProcess(p r3, *i .r4)'
+    System::Call 'kernel32::CloseHandle(p r3)'
+  ${EndIf}
+  !insertmacro ELEVATED_EXIT_CODE $R0 $1 $2 $4
+FunctionEnd
+!macroend
+!insertmacro RUN_ELEVATED ""
+!insertmacro RUN_ELEVATED "un."
+
+; The HKCU entry of an install of this folder ($R1) that was per user
+; before: the user's own, so only the unelevated process removes it.
+!macro REMOVE_USER_ENTRY un
+Function ${un}RemoveUserEntry
+  ReadRegStr $R2 HKCU "${ARP_KEY}" "InstallLocation"
+  ${If} $R2 == $R1
+    DeleteRegKey HKCU "${ARP_KEY}"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro REMOVE_USER_ENTRY ""
+!insertmacro REMOVE_USER_ENTRY "un."
+
+; The files and the entry, under SHCTX: HKLM per machine, HKCU per user.
+Function InstallFiles
+  ClearErrors
   SetOutPath "$INSTDIR\Plugins"
   SetOverwrite on
   File "${BUILD}\host\gen_hushcall.dll"
   File "${BUILD}\plugin\win32\Hushcall.dll"
   WriteUninstaller "$INSTDIR\Plugins\${UNINSTALLER}"
+  ${If} ${Errors}
+    Abort "Setup could not write into $INSTDIR\Plugins."
+  ${EndIf}
   ; The host wrapper loads the Hushcall.dll beside it; a registration left
   ; by an older install would win over it, so it goes, by the DLL's own
   ; unregistration.
   UnRegDLL "$INSTDIR\Plugins\Hushcall.dll"
 
-  WriteRegStr HKCU "${ARP_KEY}" "DisplayName" "Hushcall${EDITION_NAME}"
-  WriteRegStr HKCU "${ARP_KEY}" "DisplayVersion" "${HUSHCALL_VERSION}"
-  WriteRegStr HKCU "${ARP_KEY}" "Publisher" "Hushcall"
-  WriteRegStr HKCU "${ARP_KEY}" "InstallLocation" "$INSTDIR\Plugins"
-  WriteRegStr HKCU "${ARP_KEY}" "UninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}"'
-  WriteRegStr HKCU "${ARP_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
-  WriteRegDWORD HKCU "${ARP_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${ARP_KEY}" "NoRepair" 1
+  ClearErrors
+  WriteRegStr SHCTX "${ARP_KEY}" "DisplayName" "Hushcall${EDITION_NAME}"
+  WriteRegStr SHCTX "${ARP_KEY}" "DisplayVersion" "${HUSHCALL_VERSION}"
+  WriteRegStr SHCTX "${ARP_KEY}" "Publisher" "Hushcall"
+  WriteRegStr SHCTX "${ARP_KEY}" "InstallLocation" "$INSTDIR\Plugins"
+  WriteRegStr SHCTX "${ARP_KEY}" "UninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}"'
+  WriteRegStr SHCTX "${ARP_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
+  WriteRegDWORD SHCTX "${ARP_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${ARP_KEY}" "NoRepair" 1
   ; In KB, of our three files only.
   StrCpy $3 0
   ${GetSize} "$INSTDIR\Plugins" "/M=gen_hushcall.dll /S=0K /G=0" $0 $1 $2
@@ -337,16 +414,135 @@ Section "Hushcall"
   IntOp $3 $3 + $0
   ${GetSize} "$INSTDIR\Plugins" "/M=${UNINSTALLER} /S=0K /G=0" $0 $1 $2
   IntOp $3 $3 + $0
-  WriteRegDWORD HKCU "${ARP_KEY}" "EstimatedSize" $3
+  WriteRegDWORD SHCTX "${ARP_KEY}" "EstimatedSize" $3
+  ${If} ${Errors}
+    Abort "Setup could not write its entry in Add or remove programs."
+  ${EndIf}
+FunctionEnd
+
+Section "Hushcall"
+  ${GetOptions} $CMDLINE "/ELEVATED" $0
+  ${IfNot} ${Errors}
+    SetShellVarContext all
+    Call InstallFiles
+    Return
+  ${EndIf}
+  StrCpy $R1 "$INSTDIR\Plugins"
+  Call ChooseMode
+  Call ClosePlayer
+  ${If} $Mode == user
+    Call InstallFiles
+    Return
+  ${EndIf}
+  StrCpy $R0 "/S /ELEVATED /D=$INSTDIR"
+  Call RunElevated
+  ${If} $R0 != 0
+    SetErrorLevel $R0
+    ${If} $R0 == 1
+      Abort "Cancelled: Hushcall needs an administrator to install into $INSTDIR\Plugins."
+    ${EndIf}
+    Abort "Setup could not install into $INSTDIR\Plugins (exit code $R0)."
+  ${EndIf}
+  ; The user's own traces, in the user's own hive.
+  UnRegDLL "$INSTDIR\Plugins\Hushcall.dll"
+  StrCpy $R1 "$INSTDIR\Plugins"
+  Call RemoveUserEntry
 SectionEnd
 
-Section "Uninstall"
-  Call un.ClosePlayer
-  ; $INSTDIR is the Plugins folder the uninstaller lies in.
+; $R1: our files still in the folder, one a line; gen_hushcall.dll not
+; when the player removes it (from its preferences, into a folder it may
+; write to).
+Function un.ListLeft
+  StrCpy $R1 ""
+  ${If} ${FileExists} "$INSTDIR\gen_hushcall.dll"
+    ${If} $FromPlayer != 1
+    ${OrIf} $Mode == machine
+      StrCpy $R1 "$R1$\n  gen_hushcall.dll"
+    ${EndIf}
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\Hushcall.dll"
+    StrCpy $R1 "$R1$\n  Hushcall.dll"
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    StrCpy $R1 "$R1$\n  ${UNINSTALLER}"
+  ${EndIf}
+FunctionEnd
+
+; Removes the files, then the SHCTX entry only when none is left; $R0 the
+; exit code. $INSTDIR is the Plugins folder the uninstaller lies in.
+Function un.RemoveFiles
   UnRegDLL "$INSTDIR\Hushcall.dll"
-  Delete /REBOOTOK "$INSTDIR\gen_hushcall.dll"
-  Delete /REBOOTOK "$INSTDIR\Hushcall.dll"
+  Delete "$INSTDIR\Hushcall.dll"
+  Delete "$INSTDIR\gen_hushcall.dll"
+  ; The player that runs us holds gen_hushcall.dll and, without an
+  ; administrator, could not delete it here: it is renamed to a name the
+  ; player does not load and deleted at the next Windows start.
+  ${If} $FromPlayer == 1
+  ${AndIf} $Mode == machine
+  ${AndIf} ${FileExists} "$INSTDIR\gen_hushcall.dll"
+    GetTempFileName $0 "$INSTDIR"
+    Delete $0
+    ClearErrors
+    Rename "$INSTDIR\gen_hushcall.dll" $0
+    ${IfNot} ${Errors}
+      Delete /REBOOTOK $0
+    ${EndIf}
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
+  Call un.ListLeft
+  StrCpy $R0 0
+  ${If} $R1 == ""
+    ; Last, so that its absence means the uninstall is done.
+    DeleteRegKey SHCTX "${ARP_KEY}"
+  ${Else}
+    DetailPrint "Left in $INSTDIR:$R1"
+    StrCpy $R0 2
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  StrCpy $FromPlayer 0
+  ${GetOptions} $CMDLINE "/FROMPLAYER" $0
+  ${IfNot} ${Errors}
+    StrCpy $FromPlayer 1
+  ${EndIf}
+  ${GetOptions} $CMDLINE "/ELEVATED" $0
+  ${IfNot} ${Errors}
+    StrCpy $Mode machine
+    SetShellVarContext all
+    Call un.RemoveFiles
+    SetErrorLevel $R0
+    Return
+  ${EndIf}
+  StrCpy $R1 $INSTDIR
+  Call un.ChooseMode
+  ${If} $FromPlayer != 1
+    Call un.ClosePlayer
+  ${EndIf}
+  ${If} $Mode == user
+    Call un.RemoveFiles
+  ${Else}
+    ; The user's own registration, while the file is still there.
+    UnRegDLL "$INSTDIR\Hushcall.dll"
+    StrCpy $R0 "/S /ELEVATED"
+    ${If} $FromPlayer == 1
+      StrCpy $R0 "$R0 /FROMPLAYER"
+    ${EndIf}
+    ; In place: the copy waits, and its exit code is the outcome.
+    StrCpy $R0 "$R0 _?=$INSTDIR"
+    Call un.RunElevated
+  ${EndIf}
+  ${If} $R0 != 0
+    SetErrorLevel $R0
+    ${If} $R0 == 1
+      Abort "Cancelled: Hushcall needs an administrator to be removed from $INSTDIR."
+    ${EndIf}
+    Call un.ListLeft
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Hushcall could not be removed completely. Still in $INSTDIR:$R1$\n$\nRun Hushcall-uninstall.exe there again as an administrator, or close the player and delete these files." /SD IDOK
+    Abort "Hushcall could not be removed completely."
+  ${EndIf}
+  StrCpy $R1 $INSTDIR
+  Call un.RemoveUserEntry
   ${If} ${Silent}
     ${GetOptions} $CMDLINE "/REMOVESETTINGS" $0
     ${IfNot} ${Errors}
@@ -356,6 +552,4 @@ Section "Uninstall"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Remove Hushcall's stored settings too?$\n$\nChoose No to keep them for a later install." IDNO +2
     DeleteRegKey HKCU "${SETTINGS_KEY}"
   ${EndIf}
-  ; Last, so that its absence means the uninstall is done.
-  DeleteRegKey HKCU "${ARP_KEY}"
 SectionEnd

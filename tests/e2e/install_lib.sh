@@ -9,6 +9,8 @@ INST_SETTINGS='HKCU\Software\VB and VBA Program Settings\Hushcall'
 INST_ARP='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hushcall'
 # The 64-bit edition's entry is its own, so that both can be installed.
 [ "$HC_WINE_ARCH" = win64 ] && INST_ARP+=' (x64)'
+# The entry of an install per machine.
+INST_ARP_MACHINE=HKLM${INST_ARP#HKCU}
 
 # inst_reg ARGS...: `wine reg` in the registry view of the edition's own
 # programs, whatever the kind of the reg that runs.
@@ -28,6 +30,7 @@ inst_our_keys() {
     echo "$root\\Interface\\$INST_IID"
   done
   echo "$INST_ARP"
+  echo "$INST_ARP_MACHINE"
 }
 
 # Prints what of ours is left: keys, then files in FOLDER (the plug-in folder).
@@ -44,3 +47,15 @@ inst_left_over() {
 
 # An install of the old kind: Hushcall.dll registered with regsvr32.
 inst_register_old() { wine regsvr32 /s "$(hc_winpath "$1")" </dev/null >/dev/null 2>&1; }
+
+# inst_read_only PATH... / inst_writable PATH...: paths that Windows
+# programs under Wine can't change ("access denied"), and back. Mode bits
+# don't stop root, so root makes them immutable instead (e2e_end undoes what
+# is listed in $HC_WORK/locked).
+inst_read_only() {
+  printf '%s\n' "$@" >>"$HC_WORK/locked"
+  if [ "$(id -u)" = 0 ]; then chattr +i "$@"; else chmod a-w "$@"; fi
+}
+inst_writable() {
+  if [ "$(id -u)" = 0 ]; then chattr -i "$@"; else chmod u+w "$@"; fi
+}

@@ -50,6 +50,11 @@ e2e_end() {
     echo "--- modem transcript"; cat "$HC_WORK/modem.log" 2>/dev/null | tail -40
     echo "--- player log"; cat "$HC_WORK/player.log" 2>/dev/null | tail -40
   fi
+  # Paths a test made unchangeable, else they outlive it.
+  if [ -f "$HC_WORK/locked" ]; then
+    if [ "$(id -u)" = 0 ]; then unlock=(chattr -i); else unlock=(chmod u+w); fi
+    xargs -d '\n' "${unlock[@]}" <"$HC_WORK/locked" 2>/dev/null
+  fi
   rm -rf "$HC_WORK"
   [ "$HC_FAILS" -eq 0 ] && [ "$rc" -eq 0 ] && exit 0
   exit 1

@@ -1,7 +1,8 @@
 # Removal from the player's own preferences, through the stand-in player:
 # winampUninstallPlugin, then quit, unload and deletion of the file. Nothing
 # of ours is left but the settings, and those only when the user keeps them;
-# the quit that follows the removal stores nothing.
+# the quit that follows the removal stores nothing. In a folder that can't
+# be changed, the player hears that it is not removed, and why.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/ring_lib.sh"
 . "$(dirname "$0")/install_lib.sh"
@@ -36,3 +37,21 @@ cp "$HC_HOST_DLL" "$HC_PLUGIN_DLL" "$plugins/"
 remove_session forget yes
 ring_expect "the settings are gone, and the quit after the removal wrote none back" \
   bash -c "! wine reg query '$INST_SETTINGS' </dev/null >/dev/null 2>&1"
+
+# Copied by hand into a folder this user can't change: nothing is reported
+# as removed, and the one box names what is left.
+cp "$HC_HOST_DLL" "$HC_PLUGIN_DLL" "$plugins/"
+inst_read_only "$plugins" "$plugins/Hushcall.dll" "$plugins/gen_hushcall.dll"
+ring_session locked --uninstall 0
+ring_expect "the removal asks about the settings" ring_box_handle 20000
+settings_box=$(ring_box_handle)
+ring_box_press no
+ring_expect "then says in one box that it could not finish" ring_box_again "$settings_box" 20000
+box=$(ring_box_text)
+ring_expect "naming both files and how to remove them" \
+  bash -c '[[ $1 == *gen_hushcall.dll*Hushcall.dll*"delete these files"* ]]' - "$box"
+ring_box_press ok
+ring_expect "the player is not told that it is gone" \
+  e2e_wait_for "$HC_WORK/player.log" 'plugin gen_hushcall.dll uninstall -> 0$' 10
+ring_expect "the player quits cleanly" ring_quit
+ring_expect "and both files are still there" test -f "$plugins/Hushcall.dll" -a -f "$plugins/gen_hushcall.dll"
