@@ -12,7 +12,8 @@ arches=${HUSHCALL_ARCHES:-$(scripts/arches.sh)}
 
 need=(cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      mingw-w64-tools wine wine64 libwine-dev xvfb x11-apps imagemagick procps nsis fonts-wine)
+      mingw-w64-tools wine wine64 libwine-dev xvfb x11-apps imagemagick procps nsis fonts-wine
+      libsystemd-dev python3-dbusmock python3-dbus dbus-daemon mpv mpv-mpris sox lintian systemd)
 [[ " $arches " == *" win32 "* ]] && need+=(wine32:i386)
 
 missing=()

@@ -1,0 +1,57 @@
+// Reading the settings file.
+#include "daemon/settings_loader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/posix/unique_fd.h"
+
+namespace hushcall::daemon {
+namespace {
+
+// A settings file is a few hundred bytes; this bounds a wrong path such as
+// /dev/zero.
+constexpr std::size_t kMaxBytes = 64 * 1024;
+
+LoadedSettings Unreadable(const std::string& path, const std::string& why) {
+  LoadedSettings loaded;
+  loaded.file = LoadedSettings::File::kUnreadable;
+  loaded.settings = DefaultServiceSettings();
+  loaded.messages.push_back(path + ": cannot be read: " + why);
+  return loaded;
+}
+
+}  // namespace
+
+LoadedSettings LoadSettingsFile(const std::string& path) {
+  posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!fd) {
+    if (errno == ENOENT) {
+      LoadedSettings loaded;
+      loaded.settings = DefaultServiceSettings();
+      return loaded;
+    }
+    return Unreadable(path, std::strerror(errno));
+  }
+  std::string text;
+  char buffer[4096];
+  while (true) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Unreadable(path, std::strerror(errno));
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxBytes) return Unreadable(path, "larger than 64 KiB");
+  }
+  SettingsFileResult parsed = ParseSettingsFile(text, path);
+  LoadedSettings loaded;
+  loaded.file = LoadedSettings::File::kRead;
+  loaded.settings = std::move(parsed.settings);
+  loaded.messages = std::move(parsed.messages);
+  return loaded;
+}
+
+}  // namespace hushcall::daemon

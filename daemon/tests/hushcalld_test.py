@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""hushcalld as a process: --check's verdicts and exit codes, and a running
+service's reload on SIGHUP and clean stop on SIGTERM and SIGINT."""
+import os
+import queue
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+hushcalld = sys.argv[1]
+failures = []
+WAIT = 10.0  # seconds; generous for a loaded machine
+
+
+def check(cond, what):
+    print(("ok   " if cond else "FAIL ") + what)
+    if not cond:
+        failures.append(what)
+
+
+def run(*args, env=None):
+    return subprocess.run([hushcalld, *args], capture_output=True, text=True, timeout=WAIT, env=env)
+
+
+class Daemon:
+    def __init__(self, *args, env=None):
+        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
+        self.lines = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stderr:
+            self.lines.put(line.rstrip("\n"))
+
+    def wait_for(self, text):
+        """The first line from now on that contains `text`, or None."""
+        end = time.monotonic() + WAIT
+        while time.monotonic() < end:
+            try:
+                line = self.lines.get(timeout=end - time.monotonic())
+            except queue.Empty:
+                break
+            self.seen.append(line)
+            if text in line:
+                return line
+        return None
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    conf = os.path.join(tmp, "hushcall.conf")
+
+    # --check
+    with open(conf, "w") as f:
+        f.write("# mine\nVolume=30\nSources=tty,modemmanager\n")
+    r = run("--check", "--config", conf)
+    check(r.returncode == 0 and r.stdout == f"{conf}: clean\n", f"--check of a clean file: {r.returncode} {r.stdout!r}")
+    with open(conf, "w") as f:
+        f.write("Volume=300\nEnabled=yes\n")
+    r = run("--check", "--config", conf)
+    check(r.returncode == 1 and r.stdout.count("\n") == 2 and f"{conf}:2: Enabled='yes'" in r.stdout,
+          f"--check of a file with two bad lines: {r.returncode} {r.stdout!r}")
+    # Through the default place: XDG_CONFIG_HOME, where nothing is yet.
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, "xdg"))
+    r = run("--check", env=env)
+    check(r.returncode == 0 and "xdg/hushcall/hushcall.conf: absent; the defaults apply" in r.stdout,
+          f"--check of an absent default file: {r.returncode} {r.stdout!r}")
+    r = run("--check", "--config", tmp)  # a directory
+    check(r.returncode == 1 and "cannot be read" in r.stdout, f"--check of a directory: {r.returncode} {r.stdout!r}")
+    r = run("--frobnicate")
+    check(r.returncode == 2 and "unknown argument" in r.stderr and "Usage:" in r.stderr,
+          f"an unknown argument: {r.returncode}")
+    r = run("--version")
+    check(r.returncode == 0 and r.stdout.startswith("hushcalld "), f"--version: {r.stdout!r}")
+
+    # A running service: reload, a reload it cannot read, and a stop.
+    for stop in (signal.SIGTERM, signal.SIGINT):
+        with open(conf, "w") as f:
+            f.write("Volume=40\n")
+        d = Daemon("--config", conf)
+        started = d.wait_for("settings:")
+        check(started is not None and "Volume=40" in started, f"started with the file's settings: {started!r}")
+        with open(conf, "w") as f:
+            f.write("Volume=20\nDevice=/dev/ttyUSB0\n")
+        d.proc.send_signal(signal.SIGHUP)
+        check(d.wait_for("reload: Volume 40 -> 20") is not None, "SIGHUP reloads and logs the change")
+        check(d.wait_for("restarting the ring sources") is not None, "a new Device restarts the sources")
+        os.replace(conf, conf + ".away")
+        os.mkdir(conf)
+        d.proc.send_signal(signal.SIGHUP)
+        check(d.wait_for("reload: keeping the current settings") is not None, "an unreadable file keeps the settings")
+        os.rmdir(conf)
+        os.replace(conf + ".away", conf)
+        d.proc.send_signal(signal.SIGHUP)
+        check(d.wait_for("reload: nothing changed") is not None, "and the file back changes nothing")
+        d.proc.send_signal(stop)
+        try:
+            code = d.proc.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            d.proc.kill()
+            code = "hung"
+        check(code == 0, f"{stop.name} stops it with 0: {code}")
+        if failures:
+            print("its log:\n  " + "\n  ".join(d.seen))
+
+print(f"hushcalld: {len(failures)} failures")
+sys.exit(1 if failures else 0)

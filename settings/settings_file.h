@@ -1,0 +1,74 @@
+// The desktop service's settings file: `Key=value` lines holding the six
+// keys of the plug-in, with their meanings, ranges and conversions, and the
+// service's own Device and Sources.
+//
+// The text's rules:
+//  - blank lines, and lines whose first non-blank character is `#`, are
+//    ignored; there are no comments after a value;
+//  - blanks (spaces, tabs) around the key and around the value are ignored,
+//    as is a carriage return at the end of a line;
+//  - keys are matched exactly, case included;
+//  - numbers are read in the C locale: the decimal separator is `.`;
+//  - a line without `=`, an unknown key, a repeated key and a bad value each
+//    give one message naming the file, the line and what is wrong. A bad
+//    value leaves that key at its default; a repeated key's later line wins,
+//    as in systemd's own files;
+//  - a flag (Percent, Popup, Enabled) must start with a number: the plug-in
+//    reads a word as 0, but in a hand-written file `Enabled=yes` meaning
+//    "off" would be a trap, so a word is a bad value here.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/settings.h"
+
+namespace hushcall {
+
+// Where rings come from.
+struct RingSources {
+  bool tty = true;           // a modem on a tty, answering "RING"
+  bool modemManager = false; // ModemManager's incoming calls
+  bool operator==(const RingSources&) const = default;
+};
+
+struct ServiceSettings {
+  Settings record;      // the six; every field known after a parse
+  std::string device;   // a tty path as written; empty: from COMPort
+  RingSources sources;
+};
+
+// The defaults of a service with no file: the plug-in's, except that
+// Enabled is on, since installing and enabling the service asks it to watch.
+ServiceSettings DefaultServiceSettings();
+
+// The tty to open: `device`, or /dev/ttyS<COMPort-1>; empty for COMPort 0
+// without a device, which names no port.
+std::string TtyPath(const ServiceSettings& settings);
+
+// "tty", "modemmanager", "tty,modemmanager" or "none".
+std::string SourcesText(RingSources sources);
+
+struct SettingsFileResult {
+  ServiceSettings settings;
+  // One line each, "FILE:LINE: ..."; empty when the text is clean.
+  std::vector<std::string> messages;
+};
+
+// Parses the text of `fileName`, which names it in the messages.
+SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fileName);
+
+// What a reload changed, for the log and for what has to be restarted.
+struct SettingsChange {
+  // The tty to open (Device, or COMPort without one) or the Sources differ:
+  // the ring sources must be reopened. (Enabled is in the changes, and the
+  // record says which way it went.)
+  bool portChanged = false;
+  // "Volume 50 -> 30", one per changed key, in the file's key order.
+  std::vector<std::string> changes;
+};
+
+SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSettings& after);
+
+}  // namespace hushcall
