@@ -43,9 +43,7 @@ EventLoop::~EventLoop() = default;
 
 void EventLoop::Apply(std::uint64_t id, const Entry& entry, int op) {
   epoll_event event{};
-  // A running handler's descriptor is left out of nested rounds, or a
-  // level-triggered one would wake every nested wait at once.
-  event.events = entry.running ? 0 : entry.events;
+  event.events = entry.events;
   event.data.u64 = id;
   if (::epoll_ctl(epoll_.get(), op, entry.fd, &event) != 0) Fail(kFail);
 }
@@ -70,7 +68,9 @@ void EventLoop::SetEvents(std::uint64_t id, std::uint32_t events) {
   const auto it = entries_.find(id);
   if (it == entries_.end()) return;
   it->second->events = events;
-  Apply(id, *it->second, EPOLL_CTL_MOD);
+  // A running handler's descriptor is out of the set; it goes back with
+  // these events when the handler returns.
+  if (!it->second->running) Apply(id, *it->second, EPOLL_CTL_MOD);
 }
 
 void EventLoop::RunOnce(int maxMs) {
@@ -87,8 +87,11 @@ void EventLoop::RunOnce(int maxMs) {
     if (it == entries_.end() || it->second->running) continue;
     // Held, so that the handler may remove its own watch.
     const std::shared_ptr<Entry> entry = it->second;
+    // Out of the set while its handler runs, or a level-triggered one would
+    // wake every nested wait at once. (Only removal keeps a hung-up
+    // descriptor quiet: epoll reports hang-ups whatever the events asked.)
+    ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, entry->fd, nullptr);
     entry->running = true;
-    Apply(id, *entry, EPOLL_CTL_MOD);
     struct Done {
       EventLoop& loop;
       std::uint64_t id;
@@ -96,9 +99,9 @@ void EventLoop::RunOnce(int maxMs) {
       ~Done() {
         entry.running = false;
         try {
-          if (loop.entries_.count(id) != 0) loop.Apply(id, entry, EPOLL_CTL_MOD);
+          if (loop.entries_.count(id) != 0) loop.Apply(id, entry, EPOLL_CTL_ADD);
         } catch (const Failure&) {
-          // Its descriptor was closed under it: it is gone from the set.
+          // Its descriptor was closed under it: there is nothing to watch.
         }
       }
     } done{*this, id, *entry};
