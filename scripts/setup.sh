@@ -15,6 +15,9 @@ need=(cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
       mingw-w64-tools wine wine64 libwine-dev xvfb x11-apps imagemagick procps nsis fonts-wine
       libsystemd-dev python3-dbusmock python3-dbus dbus-daemon mpv mpv-mpris sox lintian systemd)
 [[ " $arches " == *" win32 "* ]] && need+=(wine32:i386)
+# The Linux desktop service's D-Bus side (sd-bus) and the buses and fakes
+# of its tests.
+need+=(pkg-config libsystemd-dev dbus-daemon python3-dbus python3-gi python3-dbusmock)
 
 missing=()
 for p in "${need[@]}"; do
