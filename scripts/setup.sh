@@ -13,11 +13,9 @@ arches=${HUSHCALL_ARCHES:-$(scripts/arches.sh)}
 need=(cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
       mingw-w64-tools wine wine64 libwine-dev xvfb x11-apps imagemagick procps nsis fonts-wine
-      libsystemd-dev python3-dbusmock python3-dbus dbus-daemon mpv mpv-mpris sox lintian systemd)
+      pkg-config libsystemd-dev python3-dbusmock python3-dbus python3-gi dbus-daemon mpv mpv-mpris
+      sox lintian systemd)
 [[ " $arches " == *" win32 "* ]] && need+=(wine32:i386)
-# The Linux desktop service's D-Bus side (sd-bus) and the buses and fakes
-# of its tests.
-need+=(pkg-config libsystemd-dev dbus-daemon python3-dbus python3-gi python3-dbusmock)
 
 missing=()
 for p in "${need[@]}"; do
