@@ -67,7 +67,7 @@ int Run(const std::string& path) {
       if (Failed(handled)) log.Line("signal handling failed: status " + StatusText(handled));
     });
     loop.Run();
-    return kOk;
+    return service.lost() ? kFail : kOk;
   });
   if (Failed(status)) {
     log.Line("hushcalld failed: status " + StatusText(status));

@@ -1,8 +1,10 @@
 // Starting, reloading and stopping the service's parts.
 #include "daemon/service.h"
 
+#include <string>
 #include <utility>
 
+#include "common/status.h"
 #include "settings/setting_keys.h"
 
 namespace hushcall::daemon {
@@ -36,7 +38,19 @@ void Service::Start() {
   Report(loaded);
   settings_ = loaded.settings;
   log_.Line("settings: " + DescribeSettings(settings_));
+  // Without the session bus there are no players to quiet: fail, and let
+  // the unit try again.
+  session_ = std::make_unique<ringwatch::Bus>(loop_, ringwatch::BusKind::kSession, log_,
+                                              [this] { Lost("the session bus went away"); });
+  boxes_ = std::make_unique<ringwatch::NotificationBoxes>(*session_, log_);
+  reaction_ = std::make_unique<ringwatch::MprisReaction>(*session_, settings_.record, log_);
   StartSources();
+}
+
+void Service::Lost(std::string_view why) {
+  log_.Line("hushcalld stops: " + std::string(why) + "; systemd starts it again");
+  lost_ = true;
+  loop_.Quit();
 }
 
 SettingsChange Service::Reload() {
@@ -58,8 +72,12 @@ SettingsChange Service::Reload() {
     StopSources();
     StartSources();
   }
-  // COMPOSE: otherwise hand settings_ to the running reaction (Action,
-  // Volume, Percent, Popup) and start or stop the watch on Enabled.
+  // The running parts read the same record, so Action, Volume, Percent and
+  // Popup apply from the next ring; Enabled starts or stops the sources.
+  if (!change.portChanged && (ring_ != nullptr) != settings_.record.Enabled) {
+    StopSources();
+    StartSources();
+  }
   return change;
 }
 
@@ -68,20 +86,49 @@ void Service::StartSources() {
     log_.Line("the ring watch is off (Enabled=0)");
     return;
   }
-  // ===================================================================
-  // COMPOSE HERE: the ring sources and the reaction, from settings_, all
-  // on loop_ and reporting to log_:
-  //  - settings_.sources.tty: ModRing over WatchComponents/PosixComponents
-  //    on TtyPath(settings_), with MprisReaction and NotificationBoxes;
-  //  - settings_.sources.modemManager: ModemManagerCalls with the same
-  //    reaction, putting back what it changed when the call ends.
-  // Members that own them go in Service; StopSources() destroys them.
-  // A source that cannot start throws Failure (systemd restarts us).
-  // ===================================================================
+  // The ring watch is made whichever sources are on: a ModemManager call's
+  // first ring gets the same reaction and popup as one on the tty.
+  components_ = std::make_unique<ringwatch::PosixComponents>(loop_, TtyPath(settings_));
+  watch_ = std::make_unique<ringwatch::WatchComponents>(*components_, &log_);
+  ring_ = std::make_unique<ringwatch::ModRing>(settings_.record, *watch_, *boxes_, *reaction_,
+                                               loop_);
+  watch_->SetRingWatch(ring_.get());
+  if (settings_.sources.modemManager) {
+    // ModemManager may come later, or restart: the source waits for it.
+    system_ = std::make_unique<ringwatch::Bus>(loop_, ringwatch::BusKind::kSystem, log_, [this] {
+      log_.Line("ModemManager's calls are no longer watched: the system bus went away");
+    });
+    calls_ = std::make_unique<ringwatch::ModemManagerCalls>(
+        *system_, [this] { RingIn(); }, [this] { CallEnded(); }, log_);
+  }
+  if (settings_.sources.tty) {
+    // Nobody is there to answer a question: a modem that does not answer is
+    // told once and looked for every 2 s.
+    watch_->Load();
+    ring_->InitModemQuietly();
+  }
 }
 
 void Service::StopSources() {
-  // COMPOSE HERE: destroy the ring sources and the reaction, newest first.
+  calls_.reset();
+  system_.reset();
+  // The port and timers go first: their events call into the ring watch.
+  if (watch_ != nullptr) watch_->Unload();
+  ring_.reset();
+  watch_.reset();
+  components_.reset();
 }
+
+void Service::RingIn() {
+  if (ring_ == nullptr) return;
+  // A reaction that fails is told in the log; the call still counts.
+  const Status status = StatusOf([&] {
+    ring_->React();
+    return kOk;
+  });
+  if (Failed(status)) log_.Line("the reaction to a ModemManager call failed");
+}
+
+void Service::CallEnded() { reaction_->PutBack(); }
 
 }  // namespace hushcall::daemon
