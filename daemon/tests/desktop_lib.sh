@@ -1,0 +1,91 @@
+# Shell helpers for trying and testing hushcalld on a desktop session bus:
+# a real mpv playing a tone, the modem simulator, and the service. Sourced
+# by daemon/tests/desktop_test.sh and scripts/run_linux.sh, which set
+# HC_NATIVE (the native build) and HC_WORK (a scratch folder), and run
+# inside a session bus of their own.
+
+HC_PIDS=()
+hc_cleanup() {
+  local pid
+  for pid in "${HC_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+}
+
+# hc_wait_for FILE REGEX SECONDS
+hc_wait_for() {
+  local end=$((SECONDS + $3))
+  until grep -qE "$2" "$1" 2>/dev/null; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.05
+  done
+}
+
+# hc_start_mpv: mpv with its MPRIS plug-in, looping a quiet tone with no
+# audio device, and staying when stopped; its bus name in HC_MPV.
+hc_start_mpv() {
+  sox -n -r 8000 -c 1 "$HC_WORK/tone.wav" synth 30 sine 440 vol 0.1 || return 1
+  mpv --no-config --ao=null --no-video --idle=yes --loop-file=inf --volume=80 \
+    --script=/usr/lib/mpv-mpris/mpris.so "$HC_WORK/tone.wav" >"$HC_WORK/mpv.out" 2>&1 &
+  HC_PIDS+=($!)
+  HC_MPV=""
+  local _
+  for _ in $(seq 200); do
+    HC_MPV=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
+      org.freedesktop.DBus.ListNames | tr ' ' '\n' | grep -m1 '^org\.mpris\.MediaPlayer2\.mpv$')
+    [ -n "$HC_MPV" ] && return 0
+    sleep 0.05
+  done
+  echo "mpv did not come onto the bus" >&2
+  return 1
+}
+
+hc_mpv_call() {
+  dbus-send --session --print-reply=literal --dest="$HC_MPV" /org/mpris/MediaPlayer2 "$@"
+}
+# hc_mpv_get PROPERTY: PlaybackStatus or Volume, as text.
+hc_mpv_get() {
+  hc_mpv_call org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player \
+    "string:$1" | awk '{ print $NF }'
+}
+# hc_mpv_playing VOLUME: playing, at VOLUME (1.0 is full).
+hc_mpv_playing() {
+  hc_mpv_call org.mpris.MediaPlayer2.Player.Play >/dev/null
+  hc_mpv_call org.freedesktop.DBus.Properties.Set string:org.mpris.MediaPlayer2.Player \
+    string:Volume "variant:double:$1" >/dev/null
+  local _
+  for _ in $(seq 100); do
+    [ "$(hc_mpv_get PlaybackStatus)" = Playing ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+hc_mpv_state() { echo "PlaybackStatus $(hc_mpv_get PlaybackStatus) Volume $(hc_mpv_get Volume)"; }
+
+# hc_start_modem NAME [modemsim options]: the simulator on $HC_WORK/NAME,
+# driven through $HC_WORK/NAME.ctl.
+hc_start_modem() {
+  local name=$1
+  shift
+  "$HC_NATIVE/tools/modemsim/modemsim" --link "$HC_WORK/$name" --transcript "$HC_WORK/$name.log" \
+    --control "$HC_WORK/$name.ctl" "$@" </dev/null >"$HC_WORK/$name.out" 2>&1 &
+  HC_PIDS+=($!)
+  hc_wait_for "$HC_WORK/$name.out" '^ready' 10
+}
+
+# hc_start_service MODEM KEY=VALUE...: hushcalld watching the simulator
+# MODEM with these settings; returns once it has reset the modem. Its pid
+# in HC_SERVICE, its log in $HC_WORK/hushcalld.log.
+hc_start_service() {
+  local modem=$1
+  shift
+  printf '%s\n' Enabled=1 Sources=tty "Device=$HC_WORK/$modem" "$@" >"$HC_WORK/hushcall.conf"
+  "$HC_NATIVE/daemon/hushcalld" --config "$HC_WORK/hushcall.conf" >>"$HC_WORK/hushcalld.log" 2>&1 &
+  HC_SERVICE=$!
+  HC_PIDS+=($HC_SERVICE)
+  hc_wait_for "$HC_WORK/$modem.log" ' rx ATZ' 10 && sleep 0.3
+}
+
+hc_stop_service() {
+  kill "$HC_SERVICE" 2>/dev/null
+  wait "$HC_SERVICE" 2>/dev/null
+}
