@@ -107,13 +107,14 @@ for ((i = 0; i < pairs; i++)); do start_pair "f$i" floor; done
 per=$(((calls + pairs - 1) / pairs))
 slots=$((2 * pairs))
 gap_ms=$((kCallPeriodMs / slots))
+gap_s=$(awk -v ms="$gap_ms" 'BEGIN { printf "%.3f", ms / 1000 }')
 say "$per rounds of $kCallPeriodMs ms"
 for ((round = 0; round < per; round++)); do
   for ((i = 0; i < pairs; i++)); do
     echo ring >"$work/pairs$i/modem.ctl"
-    sleep "$(printf '0.%03d' "$gap_ms")"
+    sleep "$gap_s"
     echo ring >"$work/pairf$i/modem.ctl"
-    sleep "$(printf '0.%03d' "$gap_ms")"
+    sleep "$gap_s"
   done
 done
 sleep 2
