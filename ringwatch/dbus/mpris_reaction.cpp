@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "common/status.h"
@@ -214,7 +216,11 @@ void MprisReaction::FirstRing() {
     Say("no player to quiet");
     return;
   }
+  // A player may own more than one name (its plug-in loaded twice): it is
+  // quieted once, or Percent would lower it twice.
+  std::set<std::string> owners;
   for (auto& [name, player] : players_) {
+    if (!player->owner.empty() && !owners.insert(player->owner).second) continue;
     if (player->step != Player::Step::kIdle) {
       Say(name + " is still busy with the last ring; left alone");
       continue;

@@ -11,6 +11,7 @@ NAME is its bus name (org.mpris.MediaPlayer2.NAME); MODE how it behaves:
   cannot-control  says CanControl false
   hang            never answers a call of its MPRIS interfaces
   vanish          leaves the bus the moment it is first called
+  two-names       obeys, and owns NAME.instance2 as well
 It prints "ready" once it owns its name. The tests steer and read it through
 org.hushcall.Test at /org/hushcall/Test: Calls() lists what it was asked,
 each with the time (CLOCK_MONOTONIC, in seconds) it arrived; UserSetVolume
@@ -166,9 +167,12 @@ def main():
     control = Control(bus, player)
     # Held for the life of the process.
     bus_name = dbus.service.BusName('org.mpris.MediaPlayer2.' + name, bus)
+    second = None
+    if mode == 'two-names':
+        second = dbus.service.BusName('org.mpris.MediaPlayer2.' + name + '.instance2', bus)
     print('ready', flush=True)
     GLib.MainLoop().run()
-    del control, bus_name
+    del control, bus_name, second
 
 
 if __name__ == '__main__':

@@ -109,6 +109,22 @@ TEST_F(MprisReactionTest, VolumeLowersPlayingPlayersToTheExactTargetAndPutBackRe
   EXPECT_EQ(quiet.Volume(), (30 / 100.0) * 0.2);
 }
 
+// mpv with its MPRIS plug-in loaded twice owns two names: Percent must
+// still take it down once.
+TEST_F(MprisReactionTest, APlayerWithTwoNamesIsLoweredOnce) {
+  FakePlayer twice(test_, "Twice", "two-names", 0.8);
+  reaction_.emplace(bus_, settings_, log_);
+  ASSERT_TRUE(RunUntil(
+      loop_, [&] { return reaction_->Players().size() == 2; }, kWaitMs));
+  Sync();
+  settings_.Percent = true;
+  reaction_->FirstRing();
+  ASSERT_TRUE(WaitForLog("lowered org.mpris.MediaPlayer2.Twice"));
+  RunFor(loop_, 300);
+  EXPECT_EQ(twice.Calls("Set Volume").size(), 1u);
+  EXPECT_EQ(twice.Volume(), (30 / 100.0) * 0.8);
+}
+
 TEST_F(MprisReactionTest, PauseAndStopActOnPlayingPlayersAndOnlyThePausedArePlayedAgain) {
   FakePlayer playing(test_, "Playing", "obey");
   FakePlayer paused(test_, "AlreadyPaused", "obey", 0.8, "Paused");
