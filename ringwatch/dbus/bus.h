@@ -20,6 +20,9 @@
 
 namespace hushcall::ringwatch {
 
+// The standard interface every service reads its properties through.
+inline constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+
 enum class BusKind {
   kSession,  // the user's bus: DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus
   kSystem,   // DBUS_SYSTEM_BUS_ADDRESS, else the system's well-known socket

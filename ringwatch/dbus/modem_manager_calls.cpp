@@ -15,7 +15,6 @@ constexpr const char* kRootPath = "/org/freedesktop/ModemManager1";
 constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
 constexpr const char* kVoiceInterface = "org.freedesktop.ModemManager1.Modem.Voice";
 constexpr const char* kCallInterface = "org.freedesktop.ModemManager1.Call";
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 
 // Every signal is also checked to come from ModemManager's unique name.
 constexpr const char* kNameOwnerChangedRule =

@@ -24,7 +24,6 @@ constexpr std::string_view kNamePrefix = "org.mpris.MediaPlayer2.";
 constexpr std::string_view kPlayerctld = "org.mpris.MediaPlayer2.playerctld";
 constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 
 constexpr const char* kNameOwnerChangedRule =
     "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
