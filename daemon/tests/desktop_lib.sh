@@ -21,12 +21,15 @@ hc_wait_for() {
 }
 
 # hc_start_mpv: mpv with its MPRIS plug-in, looping a quiet tone with no
-# audio device, and staying when stopped; its bus name in HC_MPV.
+# audio device, and staying when stopped; its bus name in HC_MPV, its pid
+# in HC_MPV_PID.
 hc_start_mpv() {
-  sox -n -r 8000 -c 1 "$HC_WORK/tone.wav" synth 30 sine 440 vol 0.1 || return 1
+  [ -f "$HC_WORK/tone.wav" ] || sox -n -r 8000 -c 1 "$HC_WORK/tone.wav" synth 30 sine 440 vol 0.1 ||
+    return 1
   mpv --no-config --ao=null --no-video --idle=yes --loop-file=inf --volume=80 \
     --script=/usr/lib/mpv-mpris/mpris.so "$HC_WORK/tone.wav" >"$HC_WORK/mpv.out" 2>&1 &
-  HC_PIDS+=($!)
+  HC_MPV_PID=$!
+  HC_PIDS+=($HC_MPV_PID)
   HC_MPV=""
   local _
   for _ in $(seq 200); do
@@ -49,6 +52,12 @@ hc_mpv_get() {
 }
 # hc_mpv_playing VOLUME: playing, at VOLUME (1.0 is full).
 hc_mpv_playing() {
+  # Stopped, mpv has let go of its file and plays nothing: a new one does.
+  if [ "$(hc_mpv_get PlaybackStatus)" = Stopped ]; then
+    kill "$HC_MPV_PID"
+    wait "$HC_MPV_PID" 2>/dev/null
+    hc_start_mpv || return 1
+  fi
   hc_mpv_call org.mpris.MediaPlayer2.Player.Play >/dev/null
   hc_mpv_call org.freedesktop.DBus.Properties.Set string:org.mpris.MediaPlayer2.Player \
     string:Volume "variant:double:$1" >/dev/null
