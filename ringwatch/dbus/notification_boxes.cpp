@@ -16,7 +16,7 @@ constexpr int kIconMask = 0xF0;
 constexpr int kIconError = 16;
 constexpr int kIconWarning = 48;
 
-// The specification's urgency levels.
+// The notification urgency levels (low, normal, critical).
 constexpr std::uint8_t kUrgencyNormal = 1;
 constexpr std::uint8_t kUrgencyCritical = 2;
 
