@@ -20,6 +20,10 @@
 
 namespace hushcall::ringwatch {
 
+// Every call the service makes gives up after this long: a hung peer
+// delays nothing for more than half a second.
+inline constexpr std::uint64_t kCallTimeoutUs = 500000;
+
 // The standard interface every service reads its properties through.
 inline constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 

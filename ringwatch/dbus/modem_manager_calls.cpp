@@ -81,7 +81,7 @@ void ModemManagerCalls::LookForModemManager() {
   auto call = bus_.NewMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                  "org.freedesktop.DBus", "GetNameOwner");
   if (sd_bus_message_append(call.get(), "s", kService) < 0) Fail(kFail);
-  busCalls_.Call(std::move(call), kModemManagerCallTimeoutUs, [this](sd_bus_message& reply) {
+  busCalls_.Call(std::move(call), kCallTimeoutUs, [this](sd_bus_message& reply) {
     if (!sd_bus_message_is_method_error(&reply, nullptr)) {
       Appeared(ReadString(reply));
     } else if (owner_.empty()) {
@@ -109,7 +109,7 @@ void ModemManagerCalls::Appeared(const std::string& owner) {
   if (!owner_.empty()) Vanished();
   owner_ = owner;
   log_.Line("ModemManager is running; Hushcall follows its calls");
-  mmCalls_.Call(NewCall(kRootPath, kObjectManager, "GetManagedObjects"), kModemManagerCallTimeoutUs,
+  mmCalls_.Call(NewCall(kRootPath, kObjectManager, "GetManagedObjects"), kCallTimeoutUs,
                 [this](sd_bus_message& reply) {
                   if (sd_bus_message_is_method_error(&reply, nullptr)) {
                     log_.Line("ModemManager did not list its modems (" + ErrorText(reply) + ")");
@@ -163,7 +163,7 @@ void ModemManagerCalls::AddModem(const std::string& path, const Properties& voic
     return;
   }
   // Before ModemManager 1.10 the calls were only listed on request.
-  mmCalls_.Call(NewCall(path, kVoiceInterface, "ListCalls"), kModemManagerCallTimeoutUs,
+  mmCalls_.Call(NewCall(path, kVoiceInterface, "ListCalls"), kCallTimeoutUs,
                 [this, path](sd_bus_message& reply) {
                   if (sd_bus_message_is_method_error(&reply, nullptr) || modems_.count(path) == 0)
                     return;
@@ -204,7 +204,7 @@ void ModemManagerCalls::AddCall(const std::string& modem, const std::string& pat
   calls_[path].modem = modem;
   auto call = NewCall(path, kPropertiesInterface, "GetAll");
   if (sd_bus_message_append(call.get(), "s", kCallInterface) < 0) Fail(kFail);
-  mmCalls_.Call(std::move(call), kModemManagerCallTimeoutUs, [this, path](sd_bus_message& reply) {
+  mmCalls_.Call(std::move(call), kCallTimeoutUs, [this, path](sd_bus_message& reply) {
     const auto it = calls_.find(path);
     if (it == calls_.end()) return;
     if (sd_bus_message_is_method_error(&reply, nullptr)) {

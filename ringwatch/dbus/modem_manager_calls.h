@@ -25,8 +25,6 @@ inline constexpr std::int32_t kMmCallDirectionIncoming = 1;
 inline constexpr std::int32_t kMmCallStateRingingIn = 3;
 inline constexpr std::int32_t kMmCallStateTerminated = 7;
 
-// Each call to ModemManager gives up after this long.
-inline constexpr std::uint64_t kModemManagerCallTimeoutUs = 2000000;
 
 class ModemManagerCalls {
  public:

@@ -85,7 +85,7 @@ MprisReaction::MprisReaction(Bus& session, const Settings& settings, Log& log)
       bus_.Match(kPropertiesChangedRule, [this](sd_bus_message& m) { OnPropertiesChanged(m); });
   calls_.Call(bus_.NewMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                  "org.freedesktop.DBus", "ListNames"),
-              kPlayerCallTimeoutUs, [this](sd_bus_message& reply) {
+              kCallTimeoutUs, [this](sd_bus_message& reply) {
                 if (sd_bus_message_is_method_error(&reply, nullptr)) {
                   Say("could not list the players: " + ErrorText(reply));
                   return;
@@ -120,7 +120,7 @@ void MprisReaction::Follow(const std::string& name, const std::string& owner) {
   auto call = bus_.NewMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                  "org.freedesktop.DBus", "GetNameOwner");
   if (sd_bus_message_append(call.get(), "s", name.c_str()) < 0) Fail(kFail);
-  calls_.Call(std::move(call), kPlayerCallTimeoutUs, [this, name](sd_bus_message& reply) {
+  calls_.Call(std::move(call), kCallTimeoutUs, [this, name](sd_bus_message& reply) {
     const auto it = players_.find(name);
     if (it == players_.end() || sd_bus_message_is_method_error(&reply, nullptr)) return;
     if (it->second->owner.empty()) it->second->owner = ReadString(reply);
@@ -177,7 +177,7 @@ MessagePtr MprisReaction::PlayerCall(const Player& player, const char* interface
 }
 
 void MprisReaction::Ask(Player& player, MessagePtr call, MessageHandler onReply) {
-  player.calls.Call(std::move(call), kPlayerCallTimeoutUs,
+  player.calls.Call(std::move(call), kCallTimeoutUs,
                     [this, &player, onReply = std::move(onReply)](sd_bus_message& reply) {
                       try {
                         onReply(reply);

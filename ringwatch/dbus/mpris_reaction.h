@@ -20,8 +20,6 @@
 
 namespace hushcall::ringwatch {
 
-// Each call to a player gives up after this long.
-inline constexpr std::uint64_t kPlayerCallTimeoutUs = 500000;
 // A player that took the new volume has it within this long of its answer.
 inline constexpr int kVolumeSettleMs = 500;
 

@@ -54,7 +54,7 @@ int NotificationBoxes::Show(std::string_view text, std::string_view title, int c
       log_.Line("Hushcall could not make a notification of that text");
       return kAnswer;
     }
-    calls_.Call(std::move(call), kNotifyTimeoutUs,
+    calls_.Call(std::move(call), kCallTimeoutUs,
                 [this](sd_bus_message& reply) { OnReply(reply); });
   } catch (...) {
     // Bus::CallAsync has said why; the text is in the log.

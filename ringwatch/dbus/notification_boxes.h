@@ -14,8 +14,6 @@
 
 namespace hushcall::ringwatch {
 
-// How long a notification server has to take a notification.
-inline constexpr std::uint64_t kNotifyTimeoutUs = 5000000;
 
 class NotificationBoxes final : public MessageBoxes {
  public:

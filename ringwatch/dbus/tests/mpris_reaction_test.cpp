@@ -233,7 +233,7 @@ TEST_F(MprisReactionTest, HungAndVanishingPlayersDelayNobodyAndPlayerctldIsLeftA
   reaction_->PutBack();
   ASSERT_TRUE(WaitForLog("put org.mpris.MediaPlayer2.Obeying's volume back to 0.8"));
   const std::int64_t secondRing = loop_.NowMs();
-  EXPECT_LT(secondRing - ring, static_cast<std::int64_t>(kPlayerCallTimeoutUs / 1000));
+  EXPECT_LT(secondRing - ring, static_cast<std::int64_t>(kCallTimeoutUs / 1000));
   reaction_->FirstRing();
   ASSERT_TRUE(WaitForLog("lowered org.mpris.MediaPlayer2.Obeying", 2));
   const auto sets = obeying.Calls("Set Volume");
