@@ -203,7 +203,7 @@ e2e_check "and leaves no file and no entry" test -z "$(inst_left_over "$HC_WORK/
 # Wine runs every user as an administrator, so a declined elevation never
 # happens here: the macro that maps it is driven on its own.
 cat >"$HC_WORK/mode.nsi" <<'NSI'
-Unicode true
+Target ${TARGET}
 OutFile "${OUT}"
 SilentInstall silent
 RequestExecutionLevel user
@@ -222,8 +222,13 @@ Section
   FileClose $9
 SectionEnd
 NSI
-makensis -V1 -DOUT="$HC_WORK/mode.exe" -DMODE_NSH="$HC_E2E_DIR/../../installer/install_mode.nsh" \
-  "$HC_WORK/mode.nsi" >/dev/null && wine "$HC_WORK/mode.exe" </dev/null >/dev/null 2>&1
+# Of the edition's kind: a 32-bit program won't run where the machine runs
+# no 32-bit code.
+mode_target=x86-unicode
+[ "$HC_WINE_ARCH" = win64 ] && mode_target=amd64-unicode
+makensis -V1 -DTARGET=$mode_target -DOUT="$HC_WORK/mode.exe" \
+  -DMODE_NSH="$HC_E2E_DIR/../../installer/install_mode.nsh" "$HC_WORK/mode.nsi" >/dev/null &&
+  wine "$HC_WORK/mode.exe" </dev/null >/dev/null 2>&1
 e2e_check "setup's exit code: the elevated copy's own, 1 when declined, 2 when it can't start" \
   test "$(tr -d '\r' <"$HC_WORK/mode.txt" 2>/dev/null)" = "$(printf '1 0 0 -> 0\n1 0 2 -> 2\n0 1223 0 -> 1\n0 2 0 -> 2')"
 
