@@ -12,7 +12,7 @@
 
 #include "common/status.h"
 #include "ringwatch/dbus/bus_message.h"
-#include "ringwatch/dbus/one_shot_timer.h"
+#include "ringwatch/posix/loop_timer.h"
 
 namespace hushcall::ringwatch {
 
@@ -55,7 +55,7 @@ std::string VolumeText(double volume) {
 
 struct MprisReaction::Player {
   Player(Bus& bus, std::string busName)
-      : name(std::move(busName)), calls(bus), settle(bus.loop()) {}
+      : name(std::move(busName)), calls(bus), settle(bus.loop(), kVolumeSettleMs) {}
 
   enum class Step { kIdle, kReading, kLowering, kVerifying, kPausing, kStopping, kPuttingBack };
   enum class Change { kNone, kLowered, kPaused };
@@ -63,7 +63,7 @@ struct MprisReaction::Player {
   std::string name;
   std::string owner;    // its unique name, once the bus has said
   PendingCalls calls;   // this player's calls under way, cancelled with it
-  OneShotTimer settle;  // the wait for a new volume to show
+  LoopTimer settle;     // the wait for a new volume to show
   Step step = Step::kIdle;
   // The lowering under way.
   double lowerFrom = 0;
@@ -187,10 +187,19 @@ void MprisReaction::Ask(Player& player, MessagePtr call, MessageHandler onReply)
                     });
 }
 
+void MprisReaction::StopSettling(Player& player) noexcept {
+  try {
+    player.settle.SetEnabled(false);
+  } catch (const Failure&) {
+    // Disarming a timer the kernel made cannot fail; were it to, the wait's
+    // handler finds the player past its read-back and does nothing.
+  }
+}
+
 // An answer that cannot be read, or a next call that cannot be sent: the
 // player's turn ends there, and it is free for the next ring.
 void MprisReaction::EndTurn(Player& player) noexcept {
-  player.settle.Stop();
+  StopSettling(player);
   player.calls.Clear();
   player.putBackDue = false;
   player.step = Player::Step::kIdle;
@@ -319,13 +328,15 @@ void MprisReaction::ReadBackVolume(Player& player, bool last) {
     if (now && !SameVolume(*now, player.lowerFrom)) {
       Lowered(player, *now);
     } else if (!last) {
-      player.settle.Start(kVolumeSettleMs, [this, &player] {
+      player.settle.SetOnTimer([this, &player] {
         try {
+          player.settle.SetEnabled(false);  // once
           if (player.step == Player::Step::kVerifying) ReadBackVolume(player, true);
         } catch (...) {
           EndTurn(player);
         }
       });
+      player.settle.SetEnabled(true);
     } else {
       PauseInstead(player, now ? "its volume stayed at " + VolumeText(*now)
                                : "its volume could not be read back");
@@ -335,7 +346,7 @@ void MprisReaction::ReadBackVolume(Player& player, bool last) {
 
 void MprisReaction::Lowered(Player& player, double now) {
   // A read-back still on its way has nothing left to decide.
-  player.settle.Stop();
+  StopSettling(player);
   player.calls.Clear();
   // Lowered again before the last call's end was known: the user's volume
   // is still the one from before the first lowering.
@@ -350,7 +361,7 @@ void MprisReaction::Lowered(Player& player, double now) {
 }
 
 void MprisReaction::PauseInstead(Player& player, std::string_view why) {
-  player.settle.Stop();
+  StopSettling(player);
   player.calls.Clear();
   Say(player.name + " was not lowered (" + std::string(why) + "); pausing it instead");
   Pause(player);

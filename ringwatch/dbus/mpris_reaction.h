@@ -72,6 +72,7 @@ class MprisReaction final : public CallReaction {
   void Pause(Player& player);
   void Stop(Player& player);
   void Finish(Player& player);
+  static void StopSettling(Player& player) noexcept;
   void StartPutBack(Player& player) noexcept;
   void PutBackRecord(Player& player);
   void EndTurn(Player& player) noexcept;
