@@ -56,7 +56,15 @@ int Run(const std::string& path) {
       const Status handled = StatusOf([&] {
         while (const int signal = signals.Next()) {
           if (signal == SIGHUP) {
-            service.Reload();
+            // Out of every handler: this one may run nested in the ring
+            // watch's wait for the modem, and a reload may remake the watch.
+            loop.Later([&] {
+              const Status reloaded = StatusOf([&] {
+                service.Reload();
+                return kOk;
+              });
+              if (Failed(reloaded)) log.Line("reload failed: status " + StatusText(reloaded));
+            });
           } else {
             log.Line(signal == SIGTERM ? "stopping on SIGTERM" : "stopping on SIGINT");
             loop.Quit();

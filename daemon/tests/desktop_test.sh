@@ -2,8 +2,9 @@
 # hushcalld end to end on a session bus of its own (run under
 # dbus-run-session): real rings from the modem simulator lower, pause and
 # stop a real mpv, each checked on the bus; 50 rings 100 ms apart are one
-# call; and the session bus going away ends the service with a failure and
-# a clear line, for its unit to restart it.
+# call; a reload moves the port during a modem's answer; and the session
+# bus going away ends the service with a failure and a clear line, for its
+# unit to restart it.
 #
 #   desktop_test.sh NATIVE_BUILD
 set -uo pipefail
@@ -55,6 +56,20 @@ echo "ring 50 100" >"$HC_WORK/tty0.ctl"
 sleep 6
 pauses=$(grep -c Pause "$HC_WORK/counter.log" 2>/dev/null)
 check $([ "$pauses" = 1 ]; echo $?) "50 rings 100 ms apart are one call: $pauses pause(s)"
+hc_stop_service
+
+# A reload that moves the port while the service waits for a silent
+# modem's answer: the new modem is reset, and the service lives on.
+hc_start_modem silent --answer none || exit 1
+hc_start_modem tty1 || exit 1
+hc_start_service silent Popup=0
+sed -i "s|^Device=.*|Device=$HC_WORK/tty1|" "$HC_WORK/hushcall.conf"
+kill -HUP "$HC_SERVICE"
+hc_wait_for "$HC_WORK/tty1.log" ' rx ATZ' 10
+check $? "a port moved by a reload during the modem's answer is reset"
+sleep 0.5
+kill -0 "$HC_SERVICE" 2>/dev/null
+check $? "and the service is still running"
 hc_stop_service
 
 # The session bus goes away: a private one, ended under the service.

@@ -111,7 +111,11 @@ void EventLoop::RunOnce(int maxMs) {
 
 void EventLoop::Run() {
   quit_ = false;
-  while (!quit_) RunOnce(-1);
+  while (!quit_) {
+    RunOnce(-1);
+    // Taken first: the work may queue more, for after the next round.
+    for (auto& work : std::exchange(later_, {})) work();
+  }
 }
 
 std::int64_t EventLoop::NowMs() {

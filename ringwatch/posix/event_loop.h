@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "common/posix/unique_fd.h"
 #include "ringwatch/core/event_pump.h"
@@ -55,9 +56,13 @@ class EventLoop final : public EventPump {
   // readiness, then runs the handlers of what is ready. A handler is not
   // entered again from a nested round while it runs.
   void RunOnce(int maxMs);
-  // Rounds until Quit().
+  // Rounds until Quit(), each followed by what Later() queued during it.
   void Run();
   void Quit() { quit_ = true; }
+  // Runs `work` once Run()'s current round is over, outside every handler:
+  // for work that may destroy what a handler further down the stack (a
+  // ring watch's wait, say) is still using.
+  void Later(std::function<void()> work) { later_.push_back(std::move(work)); }
 
   // Pollable: readable while a watched descriptor is ready, for waits that
   // must also wake for their own descriptor.
@@ -81,6 +86,7 @@ class EventLoop final : public EventPump {
   std::map<std::uint64_t, std::shared_ptr<Entry>> entries_;
   std::uint64_t nextId_ = 1;
   bool quit_ = false;
+  std::vector<std::function<void()>> later_;
 };
 
 }  // namespace hushcall::ringwatch
