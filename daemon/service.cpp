@@ -67,14 +67,13 @@ SettingsChange Service::Reload() {
   }
   for (const std::string& line : change.changes) log_.Line("reload: " + line);
   settings_ = loaded.settings;
-  if (change.portChanged) {
-    log_.Line("reload: the port or sources changed; restarting the ring sources");
-    StopSources();
-    StartSources();
-  }
   // The running parts read the same record, so Action, Volume, Percent and
-  // Popup apply from the next ring; Enabled starts or stops the sources.
-  if (!change.portChanged && (ring_ != nullptr) != settings_.record.Enabled) {
+  // Popup apply from the next ring; a new port or Sources, or Enabled
+  // flipped, means the sources are made again.
+  if (change.portChanged || (ring_ != nullptr) != settings_.record.Enabled) {
+    if (change.portChanged) {
+      log_.Line("reload: the port or sources changed; restarting the ring sources");
+    }
     StopSources();
     StartSources();
   }
