@@ -15,10 +15,12 @@ dlg_open() {
   dlg wait --state visible --timeout 10000 >/dev/null
 }
 
-# dlg_visible: 1 shown, 0 hidden (loaded), "gone" when not loaded.
+# dlg_visible: 1 shown, 0 hidden (loaded), "gone" when not loaded. Only a
+# printed answer counts; why a run printed none is in hushctl.log.
 dlg_visible() {
   local v
-  v=$(dlg visible --timeout 300) && echo "$v" || echo gone
+  v=$(dlg visible --timeout 2000)
+  echo "${v:-gone}"
 }
 
 # expect DESCRIPTION EXPECTED ACTUAL: one check of a shown value.

@@ -49,6 +49,7 @@ e2e_end() {
   if [ "$HC_FAILS" -ne 0 ] || [ "$rc" -ne 0 ]; then
     echo "--- modem transcript"; cat "$HC_WORK/modem.log" 2>/dev/null | tail -40
     echo "--- player log"; cat "$HC_WORK/player.log" 2>/dev/null | tail -40
+    echo "--- failed hushctl runs"; tail -40 "$HC_WORK/hushctl.log" 2>/dev/null
   fi
   # Paths a test made unchangeable, else they outlive it.
   if [ -f "$HC_WORK/locked" ]; then
@@ -111,7 +112,17 @@ e2e_player_exits_cleanly() {
     ! grep -Eiq 'fault|unhandled' "$HC_WORK/player.out"
 }
 
-hushctl() { wine "$HC_HUSHCTL_EXE" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# hushctl ACTION [ARGS...]: one hushctl run. A failed run's arguments, exit
+# code and complaint go to hushctl.log, which a failed test prints.
+hushctl() {
+  local rc
+  wine "$HC_HUSHCTL_EXE" "$@" </dev/null 2>"$HC_WORK/hushctl.err" | tr -d '\r'
+  rc=${PIPESTATUS[0]}
+  if [ "$rc" -ne 0 ]; then
+    { echo "$(date +%s%6N) hushctl $* -> exit $rc"; tr -d '\r' <"$HC_WORK/hushctl.err"; } >>"$HC_WORK/hushctl.log"
+  fi
+  return "$rc"
+}
 
 # e2e_until SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds;
 # fails when SECONDS pass first. Every wait of the tests is one of these.
