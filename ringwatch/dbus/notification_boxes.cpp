@@ -20,6 +20,11 @@ constexpr int kIconWarning = 48;
 constexpr std::uint8_t kUrgencyNormal = 1;
 constexpr std::uint8_t kUrgencyCritical = 2;
 
+// Nothing waits on a notification, so its answer may take as long as D-Bus
+// allows by default: a server that the bus starts on demand can take
+// seconds, and an earlier timeout would log it as missing.
+constexpr std::uint64_t kNotifyTimeoutUs = 25'000'000;
+
 bool MeansNoServer(const std::string& error) {
   return error == "org.freedesktop.DBus.Error.ServiceUnknown" ||
          error == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
@@ -54,7 +59,7 @@ int NotificationBoxes::Show(std::string_view text, std::string_view title, int c
       log_.Line("Hushcall could not make a notification of that text");
       return kAnswer;
     }
-    calls_.Call(std::move(call), kCallTimeoutUs,
+    calls_.Call(std::move(call), kNotifyTimeoutUs,
                 [this](sd_bus_message& reply) { OnReply(reply); });
   } catch (...) {
     // Bus::CallAsync has said why; the text is in the log.

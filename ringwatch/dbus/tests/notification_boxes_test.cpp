@@ -105,6 +105,22 @@ TEST_F(NotificationBoxesTest, ShowNotifiesWithoutWaitingAndAnswersOk) {
   EXPECT_FALSE(log_.Has("notification server"));
 }
 
+TEST_F(NotificationBoxesTest, AServerSlowToAnswerIsNotTakenForAMissingOne) {
+  // As one the bus has just started: it answers after a second.
+  server_ = std::make_unique<Child>(std::vector<std::string>{
+      "/usr/bin/python3", "-m", "dbusmock", kServer, "/org/freedesktop/Notifications", kServer});
+  ASSERT_TRUE(test_.WaitForName(kServer, true, 10000));
+  test_.Call(kServer, "/org/freedesktop/Notifications", "org.freedesktop.DBus.Mock", "AddMethod",
+             [](sd_bus_message* m) {
+               sd_bus_message_append(m, "sssss", kServer, "Notify", "susssasa{sv}i", "u",
+                                     "__import__('time').sleep(1); ret = 7");
+             });
+  NotificationBoxes boxes(bus_, log_);
+  boxes.Show("The phone is ringing!", "Hushcall", kMbInformationOk);
+  RunFor(loop_, 1500);
+  EXPECT_FALSE(log_.Has("notification server")) << log_.lines().back();
+}
+
 TEST_F(NotificationBoxesTest, AMissingServerIsLoggedOncePerOutage) {
   ASSERT_TRUE(test_.WaitForName(kServer, false, 5000));
   NotificationBoxes boxes(bus_, log_);
