@@ -22,8 +22,9 @@ constexpr std::uint8_t kUrgencyCritical = 2;
 
 // Nothing waits on a notification, so its answer may take as long as D-Bus
 // allows by default: a server that the bus starts on demand can take
-// seconds, and an earlier timeout would log it as missing.
-constexpr std::uint64_t kNotifyTimeoutUs = 25'000'000;
+// seconds, and an earlier timeout would log it as missing. Zero is sd-bus's
+// own default method call timeout (25 s).
+constexpr std::uint64_t kNotifyTimeoutUs = 0;
 
 bool MeansNoServer(const std::string& error) {
   return error == "org.freedesktop.DBus.Error.ServiceUnknown" ||
