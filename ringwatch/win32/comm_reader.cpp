@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/status.h"
+#include "common/win32/debug_trace.h"
 
 namespace hushcall::ringwatch {
 namespace {
@@ -44,7 +45,14 @@ CommReader::~CommReader() {
 }
 
 DWORD WINAPI CommReader::ThreadMain(void* self) {
-  static_cast<CommReader*>(self)->Run();
+  auto* reader = static_cast<CommReader*>(self);
+  try {
+    reader->Run();
+  } catch (...) {
+    // Out of memory for the buffer, say: a reader that stops must say so,
+    // as a lost line, or the plug-in would wait for rings that never come.
+    reader->LoseLine(ERROR_NOT_ENOUGH_MEMORY);
+  }
   return 0;
 }
 
@@ -53,6 +61,7 @@ void CommReader::Run() {
   for (;;) {
     ReadResult result = Read(chunk, sizeof chunk);
     if (result.got > 0) {
+      win32::DebugTrace("reader: read %lu", static_cast<unsigned long>(result.got));
       const std::string_view text(chunk, result.got);
       buffer_.Append(text);
       Tell(pacing_.OnCharacters(text, NowMs()));
@@ -141,12 +150,36 @@ void CommReader::TellWhatIsDue() {
   if (buffer_.Size() == 0) due = 0;
   retryPost_ = false;
   Tell(due);
+  RepostIfUnreceived();
 }
 
-DWORD CommReader::WaitMs() const {
+std::optional<std::int64_t> CommReader::RepostDueMs() {
+  const std::uint64_t post = buffer_.PostOnItsWay();
+  if (post == 0) return std::nullopt;
+  if (post != watchedPost_) {
+    watchedPost_ = post;
+    watchedSinceMs_ = NowMs();
+  }
+  return watchedSinceMs_ + kRepostMs;
+}
+
+void CommReader::RepostIfUnreceived() {
+  const std::uint64_t post = buffer_.PostOnItsWay();
+  const std::int64_t now = NowMs();
+  if (post == 0 || post != watchedPost_ || now - watchedSinceMs_ < kRepostMs) return;
+  win32::DebugTrace("reader: notification %llu unreceived after %lld ms, posted again",
+                    static_cast<unsigned long long>(post), static_cast<long long>(now - watchedSinceMs_));
+  watchedSinceMs_ = now;
+  // A refused post is tried again when this one would have been.
+  post_();
+}
+
+DWORD CommReader::WaitMs() {
   std::int64_t wait = retryPost_ ? kPostRetryMs : INFINITE;
-  if (const std::optional<std::int64_t> due = pacing_.NextDueMs()) {
-    const std::int64_t left = *due - NowMs();
+  const std::int64_t now = NowMs();
+  for (const std::optional<std::int64_t> due : {pacing_.NextDueMs(), RepostDueMs()}) {
+    if (!due) continue;
+    const std::int64_t left = *due - now;
     // The clock counts whole milliseconds: one more keeps a wait from
     // ending before its time.
     wait = std::min(wait, left <= 0 ? 0 : left + 1);
@@ -155,12 +188,11 @@ DWORD CommReader::WaitMs() const {
 }
 
 void CommReader::LoseLine(DWORD error) {
+  win32::DebugTrace("reader: line lost, error %lu", static_cast<unsigned long>(error));
   buffer_.SetLineError(error);
   Tell(kLossNotice);
-  while (::WaitForSingleObject(stop_.get(), retryPost_ ? kPostRetryMs : INFINITE) == WAIT_TIMEOUT) {
-    retryPost_ = false;
-    Tell(0);
-  }
+  // The loss must reach the user-interface thread as surely as a ring.
+  while (::WaitForSingleObject(stop_.get(), WaitMs()) == WAIT_TIMEOUT) TellWhatIsDue();
 }
 
 }  // namespace hushcall::ringwatch

@@ -4,13 +4,21 @@
 // sleeps (in the read on Wine, in a wait for EV_RXCHAR on Windows) and costs
 // nothing; once a read or wait fails, the line is lost: the thread tells so
 // once and then only waits to be stopped.
+//
+// A posted notification can be lost without a trace: a message box's modal
+// loop drops the message it has just taken when the box was answered in the
+// same turn. Until a notification is received no other is posted, so the
+// reader posts it again while it stays unreceived; otherwise the plug-in
+// would hear neither ring nor hang-up again.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/win32/unique.h"
 #include "ringwatch/win32/arrival_pacing.h"
@@ -25,6 +33,10 @@ inline constexpr DWORD kPostRetryMs = 50;
 // How long the thread rests after a wait that ended without a character, so
 // that a driver which keeps ending waits cannot make it spin.
 inline constexpr DWORD kSpuriousWakeRestMs = 50;
+// How long a posted notification may stay unreceived before it is posted
+// again. A loaded user-interface thread may take longer: the extra message
+// then finds nothing new and costs one look.
+inline constexpr std::int64_t kRepostMs = 500;
 
 class CommReader {
  public:
@@ -64,8 +76,13 @@ class CommReader {
   // of its buffer and OVERLAPPED.
   void Abandon(OVERLAPPED& overlapped);
   void Tell(ReceiveNotices notices);
+  // A wait's time ran out: tells the notices due and posts again a
+  // notification that was never received.
   void TellWhatIsDue();
-  DWORD WaitMs() const;
+  void RepostIfUnreceived();
+  // When the unreceived notification is to be posted again, if one is.
+  std::optional<std::int64_t> RepostDueMs();
+  DWORD WaitMs();
   // The line is gone: tell once, then wait for the stop without spinning.
   void LoseLine(DWORD error);
 
@@ -74,6 +91,9 @@ class CommReader {
   Post post_;
   ArrivalPacing pacing_;
   bool retryPost_ = false;
+  // The notification on its way that this thread watches, and since when.
+  std::uint64_t watchedPost_ = 0;
+  std::int64_t watchedSinceMs_ = 0;
   std::atomic<bool> stopping_{false};
   win32::unique_handle stop_;
   win32::unique_handle ioDone_;

@@ -44,12 +44,18 @@ bool ReceiveBuffer::AddNotices(ReceiveNotices notices) {
   notices_ |= notices;
   if (posted_ || notices_ == 0) return false;
   posted_ = true;
+  ++posts_;
   return true;
 }
 
 void ReceiveBuffer::PostFailed() {
   Lock lock(lock_);
   posted_ = false;
+}
+
+std::uint64_t ReceiveBuffer::PostOnItsWay() const {
+  Lock lock(lock_);
+  return posted_ ? posts_ : 0;
 }
 
 HANDLE ReceiveBuffer::BeginWait() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ class ReceiveBuffer {
   bool AddNotices(ReceiveNotices notices);
   // The post failed: the notices stay, and the next AddNotices posts again.
   void PostFailed();
+  // The notification on its way, numbered afresh by each AddNotices that
+  // asks for a post; 0 when none is. A message loop may drop a posted
+  // message unseen, so the reader watches for one that is never received.
+  std::uint64_t PostOnItsWay() const;
 
   // User-interface side.
   // Around a wait for characters: the event is signalled at once when
@@ -58,6 +63,7 @@ class ReceiveBuffer {
   DWORD lineError_ = 0;
   ReceiveNotices notices_ = 0;
   bool posted_ = false;
+  std::uint64_t posts_ = 0;
   bool waitOn_ = false;
   win32::unique_handle dataEvent_;
 };

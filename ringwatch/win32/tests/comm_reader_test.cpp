@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "ringwatch/win32/comm_device.h"
 #include "ringwatch/win32/tests/test_support.h"
@@ -74,6 +77,108 @@ TEST(CommReader, CharactersQueuedAsTheWaitIsArmedAreReadWithoutAnEvent) {
   CommReader reader(std::make_unique<EventLosingDriver>(), buffer, [&] { return ++posts > 0; });
   ASSERT_TRUE(PumpUntil([&] { return posts > 0; }, 3000)) << "the report waits for an event that never comes";
   EXPECT_EQ(buffer.Take(), "RING\r\n");
+}
+
+// A driver whose reads return at once with what the test has fed, and whose
+// wait for a character ends when the test feeds one or hangs up the line.
+class FedDriver final : public CommPortIo {
+ public:
+  void Feed(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_ += text;
+    EndWait();
+  }
+  void HangUp() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hungUp_ = true;
+    EndWait();
+  }
+
+  BOOL Read(void* into, DWORD size, OVERLAPPED* overlapped) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ::ResetEvent(overlapped->hEvent);
+    if (hungUp_) return Refuse(ERROR_BROKEN_PIPE);
+    last_ = std::min<DWORD>(size, static_cast<DWORD>(queue_.size()));
+    std::copy_n(queue_.begin(), last_, static_cast<char*>(into));
+    queue_.erase(0, last_);
+    return TRUE;
+  }
+  BOOL WaitEvent(DWORD* events, OVERLAPPED* overlapped) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ::ResetEvent(overlapped->hEvent);
+    last_ = 0;
+    if (!queue_.empty() || hungUp_) {
+      *events = EV_RXCHAR;
+      return TRUE;
+    }
+    events_ = events;
+    waitDone_ = overlapped->hEvent;
+    return Refuse(ERROR_IO_PENDING);
+  }
+  BOOL Result(OVERLAPPED*, DWORD* transferred, BOOL) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    *transferred = last_;
+    if (!cancelled_) return TRUE;
+    cancelled_ = false;
+    return Refuse(ERROR_OPERATION_ABORTED);
+  }
+  void Cancel() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = waitDone_ != nullptr;
+    if (waitDone_) ::SetEvent(std::exchange(waitDone_, nullptr));
+  }
+  DWORD Queued() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<DWORD>(queue_.size());
+  }
+
+ private:
+  static BOOL Refuse(DWORD error) {
+    ::SetLastError(error);
+    return FALSE;
+  }
+  void EndWait() {
+    if (!waitDone_) return;
+    *events_ = EV_RXCHAR;
+    ::SetEvent(std::exchange(waitDone_, nullptr));
+  }
+
+  std::mutex mutex_;
+  std::string queue_;
+  bool hungUp_ = false;
+  bool cancelled_ = false;
+  DWORD last_ = 0;
+  DWORD* events_ = nullptr;
+  HANDLE waitDone_ = nullptr;
+};
+
+// A message box's loop drops the posted message it has just taken when the
+// box was answered in the same turn (tests/wine/probes/answered_box_drops_post.cpp).
+// That notification never arrived, no other was posted until one did, and
+// the plug-in heard neither the next ring nor the hang-up, for good.
+TEST(CommReader, NotificationsThatNeverArriveArePostedAgain) {
+  ReceiveBuffer buffer(kReceiveQueueSize);
+  auto driver = std::make_unique<FedDriver>();
+  FedDriver& line = *driver;
+  std::atomic<int> posts{0};
+  CommReader reader(std::move(driver), buffer, [&] { return ++posts > 0; });
+
+  line.Feed("RING\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return posts == 1; }, 3000));
+  // That post is swallowed: nobody takes the notices.
+  line.Feed("RING\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return posts >= 2 && buffer.Size() == 12; }, 5000)) << "the next ring is never told";
+  EXPECT_EQ(buffer.TakeNotices() & kArrivalNotice, kArrivalNotice);
+  EXPECT_EQ(buffer.Take(), "RING\r\nRING\r\n");
+
+  const int received = posts;
+  line.HangUp();
+  ASSERT_TRUE(PumpUntil([&] { return posts > received; }, 3000));
+  // Swallowed again: the loss must still reach the plug-in.
+  const int lost = posts;
+  ASSERT_TRUE(PumpUntil([&] { return posts > lost; }, 5000)) << "the hang-up is never told";
+  EXPECT_EQ(buffer.TakeNotices() & kLossNotice, kLossNotice);
+  EXPECT_EQ(buffer.LineError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
 }
 
 }  // namespace
