@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/status.h"
+#include "common/win32/debug_trace.h"
 #include "common/win32/unique.h"
 #include "ringwatch/win32/comm_device.h"
 #include "ringwatch/win32/comm_reader.h"
@@ -107,6 +108,7 @@ class CommControl::State final : public MessageSink {
   void OnMessage(UINT message, WPARAM, LPARAM) override {
     if (message != kArrivalMessage) return;
     const ReceiveNotices notices = buffer_.TakeNotices();
+    win32::DebugTrace("control: notices %u, %lu waiting", notices, static_cast<unsigned long>(buffer_.Size()));
     if (!device_ || threshold_ <= 0) return;
     const int session = session_;
     if (RaisesForCharacters(notices, buffer_.Size(), threshold_)) {

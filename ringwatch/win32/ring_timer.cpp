@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/status.h"
+#include "common/win32/debug_trace.h"
 #include "ringwatch/win32/message_window.h"
 
 namespace hushcall::ringwatch {
@@ -35,12 +36,14 @@ class RingTimer::State final : public MessageSink {
     if (!enabled) return;
     if (!::SetTimer(window_->hwnd(), kTimerId, intervalMs_, nullptr)) Fail(StatusFromWin32(::GetLastError()));
     enabled_ = true;
+    win32::DebugTrace("timer %u ms: started", intervalMs_);
   }
 
   void SetOnTimer(std::function<void()> handler) { handler_ = std::move(handler); }
 
   void OnMessage(UINT message, WPARAM wParam, LPARAM) override {
     if (message != WM_TIMER || wParam != kTimerId || !enabled_) return;
+    win32::DebugTrace("timer %u ms: expired", intervalMs_);
     // A copy, because the handler may replace or destroy the one stored here.
     std::function<void()> handler = handler_;
     if (handler) handler();
