@@ -9,8 +9,14 @@
 #     on the same link; the plug-in's "lost the modem" box answered here).
 #     It counts one reaction per call and none else, checks that no player
 #     crashed and that all exit cleanly, and prints each player's handle count
-#     and private memory (logged every --resource-ms) first, last and maximum;
-#  2. --cycles COM start/stop cycles of plugin_cycles_test in one process.
+#     and private memory (logged every --resource-ms) first, last and maximum.
+#     A call without a reaction is told apart by the plug-in's own trace of
+#     its call timer: "not ended" when the previous call was still running
+#     at its ring (the plug-in took it for the same call), "missing" when it
+#     had ended. A port whose last two or more calls all went missing is
+#     named deaf from the first of them;
+#  2. --cycles COM start/stop cycles of plugin_cycles_test in one process
+#     (0: none).
 #
 #   bench/soak.sh [--arch win32|win64] [--calls N] [--pairs K] [--hangup-every N] [--cycles N]
 #                 [--resource-ms MS] [--period-ms MS]
@@ -38,7 +44,7 @@ while [ $# -gt 0 ]; do
     --cycles) cycles=$2; shift 2 ;;
     --resource-ms) resource_ms=$2; shift 2 ;;
     --period-ms) period_ms=$2; shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "soak: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -103,7 +109,8 @@ start_player() {
   local i=$1 port=$((kFirstPort + $1))
   local log=$HC_WORK/player$port.log
   e2e_settings COMPort="$port" Action="$(action_of "$i")" Popup="$(popup_of "$i")"
-  wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$HC_WORK/plugins")" \
+  # The plug-in's trace (its call timer among it) goes to player<port>.out.
+  WINEDEBUG=-all,+debugstr wine "$HC_PLAYER_EXE" --plugins "$(hc_winpath "$HC_WORK/plugins")" \
     --log "$(hc_winpath "$HC_WORK")\\player$port.log" --state playing --volume 200 \
     --resource-log-ms "$resource_ms" </dev/null >"$HC_WORK/player$port.out" 2>&1 &
   echo $! >"$HC_WORK/player$port.pid"
@@ -182,6 +189,8 @@ for ((k = 0; k < calls; k++)); do
   i=$((k % pairs))
   wait_ms=$((t0 + k * stagger_ms - $(now_ms)))
   [ $wait_ms -gt 0 ] && sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
+  # Noted before the ring is asked for, so that it precedes its reaction.
+  now_ms >>"$HC_WORK/rings$((kFirstPort + i))"
   echo ring >"$HC_WORK/modem$((kFirstPort + i)).ctl"
   sent[$i]=$((sent[$i] + 1))
   if [ $(((k + 1) % hangup_every)) -eq 0 ]; then
@@ -229,14 +238,35 @@ reaction_re() {
     40047) echo 'msg WM_COMMAND wParam=40047 ' ;;
   esac
 }
-total=0 missing=0 extra=0 unclean=0 popup_calls=0 popups=0 skipped=0 unmatched=0
+# calls_of LOG RINGS REACTION-RE: "<missing> <not ended> <deaf from>" for one
+# player. Its rings, reactions and call ends (the plug-in's 10 s timer
+# expiring) in time order: a ring with no reaction before the next one is
+# "not ended" when the plug-in's previous call had not ended at that ring,
+# else missing; "deaf from" is the first of the last two or more calls that
+# all went missing (0 for none).
+calls_of() {
+  { awk '{ print $1, "ring" }' "$2"
+    grep -E -- "$3" "$1" | awk '{ print substr($1, 1, length($1) - 3), "reaction" }'
+    grep -Eo 'Hushcall [0-9]+: timer 10000 ms: expired' "${1%.log}.out" | awk '{ print $2 + 0, "end" }'
+  } | sort -n -k1,1 | awk '
+    function settle() { if (n && !reacted) { if (open_at) late++; else { missing++; if (!run) run = n; trail++ } } }
+    $2 == "ring" { settle(); n++; reacted = 0; open_at = open }
+    $2 == "reaction" { if (n && !reacted) { reacted = 1; run = 0; trail = 0 } open = 1 }
+    $2 == "end" { open = 0 }
+    END { settle(); print missing + 0, late + 0, (trail >= 2 ? run : 0) }'
+}
+
+total=0 missing=0 not_ended=0 extra=0 unclean=0 popup_calls=0 popups=0 skipped=0 unmatched=0
+deaf=""
 table=""
 handles_first=0 handles_last=0 handles_max=0 kb_first=0 kb_last=0 kb_max=0
 for ((i = 0; i < pairs; i++)); do
   port=$((kFirstPort + i)); log=$HC_WORK/player$port.log; a=$(action_of "$i")
   n=$(e2e_count "$log" "$(reaction_re "$a")")
   total=$((total + n))
-  [ "$n" -lt "${sent[$i]}" ] && missing=$((missing + sent[$i] - n))
+  read -r pm pl pd <<<"$(calls_of "$log" "$HC_WORK/rings$port" "$(reaction_re "$a")")"
+  missing=$((missing + pm)) not_ended=$((not_ended + pl))
+  [ "$pd" -gt 0 ] && deaf+="${deaf:+, }COM$port from call $pd"
   [ "$n" -gt "${sent[$i]}" ] && extra=$((extra + n - sent[$i]))
   # Messages of the other actions are reactions to nothing.
   others=$(grep -Ec 'msg WM_USER wParam=[0-9-]+ lParam=122 |msg WM_COMMAND wParam=4004[67] ' "$log")
@@ -258,8 +288,8 @@ for ((i = 0; i < pairs; i++)); do
   read -r h2 k2 <<<"$(echo "$res" | tail -1)"
   hm=$(echo "$res" | awk 'm < $1 {m = $1} END {print m + 0}')
   km=$(echo "$res" | awk 'm < $2 {m = $2} END {print m + 0}')
-  table+=$(printf '  COM%-3s %-6s popup %s %-18s calls %4d reactions %4d  handles %s/%s/%s  private KB %s/%s/%s' \
-    "$port" "$a" "$(popup_of "$i")" "$(shaping_of "$i" | tr -d -)" "${sent[$i]}" "$n" "$h1" "$h2" "$hm" "$k1" "$k2" "$km")$pop$'\n'
+  table+=$(printf '  COM%-3s %-6s popup %s %-18s calls %4d reactions %4d (missing %d, not ended %d)  handles %s/%s/%s  private KB %s/%s/%s' \
+    "$port" "$a" "$(popup_of "$i")" "$(shaping_of "$i" | tr -d -)" "${sent[$i]}" "$n" "$pm" "$pl" "$h1" "$h2" "$hm" "$k1" "$k2" "$km")$pop$'\n'
   # The flattest and the worst: the largest growth of any player.
   if [ $((h2 - h1)) -ge $((handles_last - handles_first)) ] || [ "$i" -eq 0 ]; then
     handles_first=$h1 handles_last=$h2
@@ -274,16 +304,19 @@ soak_s=$((SECONDS - started))
 
 # --- the COM cycles ------------------------------------------------------------
 
-say "$cycles COM cycles"
-cycles_start=$SECONDS
-cycles_out=$(HUSHCALL_CYCLES=$cycles bash "$root/plugin/win32/tests/run_cycles.sh" "$cycles_exe" "$HC_MODEMSIM" 2>&1)
-cycles_rc=$?
-cycles_s=$((SECONDS - cycles_start))
-cycles_summary=$(echo "$cycles_out" | grep '^cycles summary' | sed 's/^cycles summary: //')
-[ $cycles_rc -eq 0 ] || echo "$cycles_out" | grep -E 'Failure|Expected|Which is|error' | head -10
+cycles_rc=0 cycles_s=0 cycles_summary="none asked"
+if [ "$cycles" -gt 0 ]; then
+  say "$cycles COM cycles"
+  cycles_start=$SECONDS
+  cycles_out=$(HUSHCALL_CYCLES=$cycles bash "$root/plugin/win32/tests/run_cycles.sh" "$cycles_exe" "$HC_MODEMSIM" 2>&1)
+  cycles_rc=$?
+  cycles_s=$((SECONDS - cycles_start))
+  cycles_summary=$(echo "$cycles_out" | grep '^cycles summary' | sed 's/^cycles summary: //')
+  [ $cycles_rc -eq 0 ] || echo "$cycles_out" | grep -E 'Failure|Expected|Which is|error' | head -10
+fi
 
 ok=1
-[ "$missing" -eq 0 ] && [ "$extra" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$unclean" -eq 0 ] &&
+[ "$missing" -eq 0 ] && [ -z "$deaf" ] && [ "$extra" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$unclean" -eq 0 ] &&
   [ $((popups + skipped)) -eq "$popup_calls" ] && [ "$unmatched" -eq 0 ] && [ "$lost" -eq "$hangups" ] && [ $cycles_rc -eq 0 ] || ok=0
 
 cat <<EOF
@@ -294,6 +327,8 @@ Calls: $calls through $pairs players, ${stagger_ms} ms apart across ports, $peri
   (per player: action, popup, simulator shaping, calls, reactions, handles and private KB first/last/max,
    popups answered+calls that came while the player's popup was still up)
 $table  reactions            $total  (missing $missing, extra $extra)
+  calls not ended yet  $not_ended (a ring while the plug-in's previous call still ran: no new call)
+  deaf ports           ${deaf:-none}
   popups answered      $popups of $popup_calls, $skipped calls while that player's popup was up, $unmatched unmatched
   lost-line boxes      $lost of $hangups hang-ups
   clicks lost           $clicks_lost (the box stayed up; its OK command was sent)
@@ -306,5 +341,5 @@ COM cycles: $cycles in one process, exit $cycles_rc, $cycles_s s
   $cycles_summary
 
 EOF
-echo "soak: $([ $ok = 1 ] && echo PASS || echo FAIL): $calls calls, $total reactions (missing $missing, extra $extra), popups $popups+$skipped/$popup_calls (unmatched $unmatched), lost-line $lost/$hangups, crashes $crashed, unclean exits $unclean, player handles $handles_first->$handles_last (max $handles_max), private KB $kb_first->$kb_last (max $kb_max), $cycles COM cycles exit $cycles_rc, $((SECONDS - started)) s"
+echo "soak: $([ $ok = 1 ] && echo PASS || echo FAIL): $calls calls, $total reactions (missing $missing, not ended $not_ended, extra $extra), deaf ports: ${deaf:-none}, popups $popups+$skipped/$popup_calls (unmatched $unmatched), lost-line $lost/$hangups, crashes $crashed, unclean exits $unclean, player handles $handles_first->$handles_last (max $handles_max), private KB $kb_first->$kb_last (max $kb_max), $cycles COM cycles exit $cycles_rc, $((SECONDS - started)) s"
 [ $ok = 1 ]
