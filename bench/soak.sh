@@ -245,10 +245,11 @@ reaction_re() {
 # else missing; "deaf from" is the first of the last two or more calls that
 # all went missing (0 for none).
 calls_of() {
-  { awk '{ print $1, "ring" }' "$2"
-    grep -E -- "$3" "$1" | awk '{ print substr($1, 1, length($1) - 3), "reaction" }'
-    grep -Eo 'Hushcall [0-9]+: timer 10000 ms: expired' "${1%.log}.out" | awk '{ print $2 + 0, "end" }'
-  } | sort -n -k1,1 | awk '
+  # Within one millisecond a ring comes first, its reaction last.
+  { awk '{ print $1, "ring", 0 }' "$2"
+    grep -Eo 'Hushcall [0-9]+: timer 10000 ms: expired' "${1%.log}.out" | awk '{ print $2 + 0, "end", 1 }'
+    grep -E -- "$3" "$1" | awk '{ print substr($1, 1, length($1) - 3), "reaction", 2 }'
+  } | sort -k1,1n -k3,3n | awk '
     function settle() { if (n && !reacted) { if (open_at) late++; else { missing++; if (!run) run = n; trail++ } } }
     $2 == "ring" { settle(); n++; reacted = 0; open_at = open }
     $2 == "reaction" { if (n && !reacted) { reacted = 1; run = 0; trail = 0 } open = 1 }
