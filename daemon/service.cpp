@@ -21,6 +21,7 @@ std::string DescribeSettings(const ServiceSettings& settings) {
   }
   text.append("Device=").append(settings.device).append(" Sources=");
   text.append(SourcesText(settings.sources));
+  text.append(" Restore=").append(settings.restore ? "1" : "0");
   const std::string tty = TtyPath(settings);
   if (settings.sources.tty) text.append("; tty ").append(tty.empty() ? "(none: COMPort=0)" : tty);
   return text;

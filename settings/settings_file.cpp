@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/status.h"
+#include "settings/conversions.h"
 #include "settings/setting_keys.h"
 
 namespace hushcall {
@@ -11,8 +12,10 @@ namespace {
 
 constexpr std::string_view kDeviceKey = "Device";
 constexpr std::string_view kSourcesKey = "Sources";
+constexpr std::string_view kRestoreKey = "Restore";
 constexpr std::string_view kDeviceAccepted = "an absolute path such as /dev/ttyACM0";
 constexpr std::string_view kSourcesAccepted = "tty, modemmanager or tty,modemmanager";
+constexpr std::string_view kFlagAccepted = "a number: 0 is off, any other on";
 // The file is the same on every machine, whatever the user's locale.
 constexpr std::string_view kDecimalSeparator = ".";
 
@@ -78,6 +81,7 @@ class Parser {
     if (!Seen(number, key)) return;
     if (key == kDeviceKey) return Device(number, value);
     if (key == kSourcesKey) return Sources(number, value);
+    if (key == kRestoreKey) return Restore(number, value);
     if (const SettingKey* setting = FindSettingKey(key)) return Setting(number, *setting, value);
   }
 
@@ -86,10 +90,12 @@ class Parser {
  private:
   // Records the key's line; false for a key that is not known.
   bool Seen(std::size_t number, std::string_view key) {
-    if (key != kDeviceKey && key != kSourcesKey && FindSettingKey(key) == nullptr) {
+    if (key != kDeviceKey && key != kSourcesKey && key != kRestoreKey &&
+        FindSettingKey(key) == nullptr) {
       std::string known;
       for (const SettingKey& k : SettingKeys()) known += std::string(k.name) + ", ";
-      known += std::string(kDeviceKey) + ", " + std::string(kSourcesKey);
+      known += std::string(kDeviceKey) + ", " + std::string(kSourcesKey) + ", " +
+               std::string(kRestoreKey);
       Message(number, "unknown key '" + std::string(key) + "' (the keys are " + known + "); ignored");
       return false;
     }
@@ -133,6 +139,20 @@ class Parser {
     if (ParseSources(value, result_.settings.sources)) return;
     result_.settings.sources = RingSources{};
     BadValue(number, kSourcesKey, value, kSourcesAccepted, SourcesText(RingSources{}));
+  }
+
+  // A flag as the record's flags are read: a leading number, 0 is off.
+  void Restore(std::size_t number, std::string_view value) {
+    const bool defaultRestore = DefaultServiceSettings().restore;
+    if (StartsWithNumber(value)) {
+      const Status status = StatusOf([&] {
+        result_.settings.restore = LeadingNumber(value) != 0.0;
+        return kOk;
+      });
+      if (status == kOk) return;
+    }
+    result_.settings.restore = defaultRestore;
+    BadValue(number, kRestoreKey, value, kFlagAccepted, defaultRestore ? "1" : "0");
   }
 
   void BadValue(std::size_t number, std::string_view key, std::string_view value,
@@ -198,6 +218,7 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   auto device = [](const ServiceSettings& s) { return s.device.empty() ? std::string("(from COMPort)") : s.device; };
   note(kDeviceKey, device(before), device(after));
   note(kSourcesKey, SourcesText(before.sources), SourcesText(after.sources));
+  note(kRestoreKey, before.restore ? "1" : "0", after.restore ? "1" : "0");
   // What is opened matters, not how it is named: Device=/dev/ttyS0 and
   // COMPort=1 are the same port.
   change.portChanged = TtyPath(before) != TtyPath(after) || before.sources != after.sources;

@@ -1,6 +1,6 @@
 // The desktop service's settings file: `Key=value` lines holding the six
 // keys of the plug-in, with their meanings, ranges and conversions, and the
-// service's own Device and Sources.
+// service's own Device, Sources and Restore.
 //
 // The text's rules:
 //  - blank lines, and lines whose first non-blank character is `#`, are
@@ -13,7 +13,7 @@
 //    give one message naming the file, the line and what is wrong. A bad
 //    value leaves that key at its default; a repeated key's later line wins,
 //    as in systemd's own files;
-//  - a flag (Percent, Popup, Enabled) must start with a number: the plug-in
+//  - a flag (Percent, Popup, Enabled, Restore) must start with a number: the plug-in
 //    reads a word as 0, but in a hand-written file `Enabled=yes` meaning
 //    "off" would be a trap, so a word is a bad value here.
 #pragma once
@@ -37,6 +37,7 @@ struct ServiceSettings {
   Settings record;      // the six; every field known after a parse
   std::string device;   // a tty path as written; empty: from COMPort
   RingSources sources;
+  bool restore = true;  // put the music back after the calls
 };
 
 // The defaults of a service with no file: the plug-in's, except that

@@ -55,14 +55,15 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # --check
     with open(conf, "w") as f:
-        f.write("# mine\nVolume=30\nSources=tty,modemmanager\n")
+        f.write("# mine\nVolume=30\nSources=tty,modemmanager\nRestore=0\n")
     r = run("--check", "--config", conf)
     check(r.returncode == 0 and r.stdout == f"{conf}: clean\n", f"--check of a clean file: {r.returncode} {r.stdout!r}")
     with open(conf, "w") as f:
-        f.write("Volume=300\nEnabled=yes\n")
+        f.write("Volume=300\nEnabled=yes\nRestore=no\n")
     r = run("--check", "--config", conf)
-    check(r.returncode == 1 and r.stdout.count("\n") == 2 and f"{conf}:2: Enabled='yes'" in r.stdout,
-          f"--check of a file with two bad lines: {r.returncode} {r.stdout!r}")
+    check(r.returncode == 1 and r.stdout.count("\n") == 3 and f"{conf}:2: Enabled='yes'" in r.stdout
+          and f"{conf}:3: Restore='no'" in r.stdout,
+          f"--check of a file with three bad lines: {r.returncode} {r.stdout!r}")
     # Through the default place: XDG_CONFIG_HOME, where nothing is yet.
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, "xdg"))
     r = run("--check", env=env)

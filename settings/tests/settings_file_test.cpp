@@ -31,6 +31,7 @@ TEST(SettingsFile, NoTextGivesTheDefaultsWithTheWatchOn) {
   EXPECT_TRUE(r.settings.record.Enabled);
   EXPECT_EQ(r.settings.record.COMPort, 1);
   EXPECT_EQ(r.settings.sources, (RingSources{true, false}));
+  EXPECT_TRUE(r.settings.restore);
   EXPECT_EQ(TtyPath(r.settings), "/dev/ttyS0");
   // Every field counts as known, as after a load.
   for (const SettingKey& key : SettingKeys()) EXPECT_TRUE(key.known(r.settings.record)) << key.name;
@@ -48,7 +49,8 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
       "Enabled=0\n"
       "COMPort=3.5\n"
       "Device = /dev/ttyACM0\n"
-      "Sources= modemmanager , tty");  // no line feed at the end
+      "Sources= modemmanager , tty\n"
+      "Restore = 0");  // no line feed at the end
   EXPECT_EQ(r.messages, Messages{});
   EXPECT_EQ(r.settings.record.Action, 40046);
   EXPECT_EQ(r.settings.record.Volume, 30);
@@ -58,6 +60,7 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
   EXPECT_EQ(r.settings.record.COMPort, 4);  // a half goes to the even one
   EXPECT_EQ(TtyPath(r.settings), "/dev/ttyACM0");
   EXPECT_EQ(r.settings.sources, (RingSources{true, true}));
+  EXPECT_FALSE(r.settings.restore);
 }
 
 // The file must read every accepted text as the plug-in's store does, with
@@ -102,13 +105,16 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
       {"Sources=tty,tty", "Sources='tty,tty' is not"},
       {"Sources=tty,", "Sources='tty,' is not"},
       {"Sources=TTY", "Sources='TTY' is not"},
+      {"Restore=no", "Restore='no' is not a number: 0 is off, any other on; using the default, 1"},
+      {"Restore=", "Restore='' is not a number"},
   };
   for (const Case& c : cases) {
     const std::string key = c.line.substr(0, c.line.find('='));
     // An earlier good line for the same key: the bad one must not keep it.
     const std::string good = key == "Device" ? "Device=/dev/ttyUSB1"
                              : key == "Sources" ? "Sources=modemmanager"
-                             : key == "Enabled" ? "Enabled=0" : key + "=3";
+                             : key == "Enabled" || key == "Restore" ? key + "=0"
+                                                                     : key + "=3";
     const SettingsFileResult r = Parse("\n" + good + "\n" + c.line + "\n");
     ASSERT_EQ(r.messages.size(), 2u) << c.line;  // the repeat, then the value
     EXPECT_EQ(r.messages[1].rfind("hc.conf:3: " + c.message, 0), 0u) << r.messages[1];
@@ -118,6 +124,7 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
     }
     EXPECT_EQ(TtyPath(r.settings), TtyPath(defaults)) << c.line;
     EXPECT_EQ(r.settings.sources, defaults.sources) << c.line;
+    EXPECT_EQ(r.settings.restore, defaults.restore) << c.line;
   }
 }
 
@@ -131,10 +138,10 @@ TEST(SettingsFile, LinesThatAreNotSettingsAreNamedAndSkipped) {
       "Volume=70\n");
   EXPECT_EQ(r.messages,
             (Messages{"hc.conf:2: unknown key 'volume' (the keys are Action, Volume, Percent, "
-                      "Popup, Enabled, COMPort, Device, Sources); ignored",
+                      "Popup, Enabled, COMPort, Device, Sources, Restore); ignored",
                       "hc.conf:3: 'Volume 40' is not a Key=value line; ignored",
                       "hc.conf:4: unknown key '' (the keys are Action, Volume, Percent, Popup, "
-                      "Enabled, COMPort, Device, Sources); ignored",
+                      "Enabled, COMPort, Device, Sources, Restore); ignored",
                       "hc.conf:6: Volume is also set on line 1; this line wins"}));
   EXPECT_EQ(r.settings.record.Volume, 70);
 }
@@ -156,6 +163,7 @@ TEST(SettingsFile, ReloadReportsChangesAndWhetherThePortMustReopen) {
       // The same port by another name: nothing to reopen.
       {"Device=/dev/ttyS0", false, {"Device (from COMPort) -> /dev/ttyS0"}},
       {"Sources=tty,modemmanager", true, {"Sources tty -> tty,modemmanager"}},
+      {"Restore=0", false, {"Restore 1 -> 0"}},
   };
   for (const Case& c : cases) {
     const SettingsChange change = CompareSettings(base, parse(c.text));
