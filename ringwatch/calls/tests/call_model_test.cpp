@@ -1,0 +1,195 @@
+// The call model on fake time: calls from several sources overlapping, one
+// call heard by two sources, a modem's call inside another, the user's
+// change during a call, Restore=0, and a source that stops.
+#include "ringwatch/calls/call_model.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hushcall::ringwatch {
+namespace {
+
+class FakeClock final : public CallClock {
+ public:
+  std::int64_t NowMs() override { return now_; }
+  void WakeAt(std::int64_t atMs) override { wake_ = atMs; }
+  void CancelWake() override { wake_.reset(); }
+  void SetOnWake(std::function<void()> handler) override { onWake_ = std::move(handler); }
+
+  // Moves time on, waking the model at each wake that falls due.
+  void Advance(std::int64_t ms) {
+    const std::int64_t end = now_ + ms;
+    while (wake_ && *wake_ <= end) {
+      now_ = *wake_;
+      wake_.reset();
+      if (onWake_) onWake_();
+    }
+    now_ = end;
+  }
+
+ private:
+  std::int64_t now_ = 0;
+  std::optional<std::int64_t> wake_;
+  std::function<void()> onWake_;
+};
+
+class Reactions final : public QuietReactions {
+ public:
+  void Quiet(const Call& call) override {
+    said.push_back("quiet " + (call.number.known() ? call.number.text : std::string("?")));
+  }
+  void PutBack() override { said.push_back("put back"); }
+  void KeptQuiet(KeptQuietBecause why) override {
+    said.push_back(why == KeptQuietBecause::kRestoreOff ? "kept: Restore=0" : "kept: end unknown");
+  }
+  std::vector<std::string> said;
+};
+
+using Said = std::vector<std::string>;
+
+CallReport Report(std::string source, std::string id, CallPhase phase, std::string number) {
+  CallReport report;
+  report.source = std::move(source);
+  report.id = std::move(id);
+  report.phase = phase;
+  if (!number.empty()) report.number = CallerDetail::Known(std::move(number));
+  return report;
+}
+CallReport Router(std::string id, CallPhase phase, std::string number = "") {
+  return Report("router", std::move(id), phase, std::move(number));
+}
+CallReport Mm(std::string id, CallPhase phase, std::string number = "") {
+  return Report("modemmanager", std::move(id), phase, std::move(number));
+}
+// A modem's ring: no number, no end.
+CallReport TtyRing(std::string id) {
+  CallReport report = Report("tty", std::move(id), CallPhase::kRinging, "");
+  report.endKnown = false;
+  return report;
+}
+
+class CallModelTest : public ::testing::Test {
+ protected:
+  ServiceSettings settings_ = DefaultServiceSettings();
+  FakeClock clock_;
+  Reactions reactions_;
+  CallModel model_{clock_, reactions_, settings_};
+};
+
+TEST_F(CallModelTest, OverlappingCallsFromTwoSourcesQuietOnceAndPutBackAfterTheLast) {
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  model_.Report(Router("7", CallPhase::kRinging, "222"));  // another caller: another call
+  model_.Report(Mm("/Call/1", CallPhase::kAnswered));
+  EXPECT_EQ(model_.calls().size(), 2u);
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111"}));
+  // A call made while quiet holds the music back too.
+  CallReport dialled = Mm("/Call/2", CallPhase::kRinging, "333");
+  dialled.direction = CallDirection::kOutgoing;
+  model_.Report(dialled);
+  model_.Report(Router("7", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111"}));
+  dialled.phase = CallPhase::kEnded;
+  model_.Report(dialled);
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111", "put back"}));
+  EXPECT_FALSE(model_.quiet());
+
+  // A call made while the music plays quiets nothing and holds back no ring.
+  dialled.id = "/Call/3";
+  dialled.phase = CallPhase::kAnswered;
+  model_.Report(dialled);
+  model_.Report(Router("8", CallPhase::kRinging, "444"));
+  model_.Report(Router("8", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111", "put back", "quiet 444", "put back"}));
+}
+
+TEST_F(CallModelTest, TheSameCallHeardByTwoSourcesIsOneCallWithTheKnownEnd) {
+  // The modem rings first, without a number; the router's report joins it
+  // while it rings, and brings the number and the end.
+  model_.Report(TtyRing("1"));
+  clock_.Advance(300);
+  model_.Report(Router("5", CallPhase::kRinging, "111"));
+  ASSERT_EQ(model_.calls().size(), 1u);
+  EXPECT_EQ(model_.calls()[0].number.text, "111");
+  clock_.Advance(4700);
+  model_.Report(TtyRing("1"));
+  model_.Report(Router("5", CallPhase::kAnswered));
+  // The modem's rings running out end nothing; the router's end does, and
+  // a ring of the modem's still on its way is not a new call.
+  clock_.Advance(60000);
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?"}));
+  model_.Report(Router("5", CallPhase::kEnded));
+  model_.Report(TtyRing("1"));
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?", "put back"}));
+
+  // Both know the number: the same number is the same call, answered or not.
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "222"));
+  model_.Report(Mm("/Call/1", CallPhase::kAnswered));
+  model_.Report(Router("6", CallPhase::kAnswered, "222"));
+  model_.Report(TtyRing("2"));  // the call is answered: the modem's is another
+  EXPECT_EQ(model_.calls().size(), 2u);
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  model_.Report(Router("6", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?", "put back", "quiet 222"}));
+  clock_.Advance(10000);
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?", "put back", "quiet 222", "kept: end unknown"}));
+}
+
+TEST_F(CallModelTest, AModemCallEndsTenSecondsAfterItsLastRingAndIsNeverPutBack) {
+  model_.Report(TtyRing("1"));
+  clock_.Advance(5000);
+  model_.Report(TtyRing("1"));
+  clock_.Advance(9999);
+  EXPECT_TRUE(model_.quiet());
+  clock_.Advance(1);
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?", "kept: end unknown"}));
+
+  // Inside another source's call: that call's end waits for the modem's,
+  // and the music stays quiet.
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  model_.Report(Mm("/Call/1", CallPhase::kAnswered));
+  model_.Report(TtyRing("2"));
+  clock_.Advance(2000);
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  EXPECT_TRUE(model_.quiet());
+  clock_.Advance(8000);
+  EXPECT_EQ(reactions_.said,
+            (Said{"quiet ?", "kept: end unknown", "quiet 111", "kept: end unknown"}));
+}
+
+TEST_F(CallModelTest, FurtherReportsOfACallNeverQuietAgainWhatTheUserChanged) {
+  // The user turns the music back up while the phone still rings: no ring,
+  // answer or second source of the same call quiets it again. Which player
+  // the user changed is the reaction's to judge at put back.
+  model_.Report(Mm("/Call/1", CallPhase::kRinging));
+  model_.Report(Mm("/Call/1", CallPhase::kRinging));
+  model_.Report(Router("3", CallPhase::kRinging));
+  model_.Report(Mm("/Call/1", CallPhase::kAnswered));
+  model_.Report(Router("3", CallPhase::kAnswered));
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  model_.Report(Router("3", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?", "put back"}));
+}
+
+TEST_F(CallModelTest, RestoreOffKeepsTheMusicQuietAndTheNextCallQuietsAgain) {
+  settings_.restore = false;
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  model_.Report(Mm("/Call/2", CallPhase::kRinging, "222"));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111", "kept: Restore=0", "quiet 222"}));
+}
+
+TEST_F(CallModelTest, AStoppedSourceTakesItsCallsAndTheirEndIsUnknown) {
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  model_.Forget("modemmanager");
+  EXPECT_TRUE(model_.calls().empty());
+  // Its ids are new calls when it comes back.
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111", "kept: end unknown", "quiet 111"}));
+}
+
+}  // namespace
+}  // namespace hushcall::ringwatch
