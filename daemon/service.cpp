@@ -44,7 +44,11 @@ void Service::Start() {
   session_ = std::make_unique<ringwatch::Bus>(loop_, ringwatch::BusKind::kSession, log_,
                                               [this] { Lost("the session bus went away"); });
   boxes_ = std::make_unique<ringwatch::NotificationBoxes>(*session_, log_);
-  reaction_ = std::make_unique<ringwatch::MprisReaction>(*session_, settings_.record, log_);
+  players_ = std::make_unique<ringwatch::MprisReaction>(*session_, settings_.record, log_);
+  reactions_ =
+      std::make_unique<ringwatch::DesktopReactions>(*players_, *boxes_, settings_.record, log_);
+  clock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
+  model_ = std::make_unique<ringwatch::CallModel>(*clock_, *reactions_, settings_);
   StartSources();
 }
 
@@ -68,10 +72,10 @@ SettingsChange Service::Reload() {
   }
   for (const std::string& line : change.changes) log_.Line("reload: " + line);
   settings_ = loaded.settings;
-  // The running parts read the same record, so Action, Volume, Percent and
-  // Popup apply from the next ring; a new port or Sources, or Enabled
-  // flipped, means the sources are made again.
-  if (change.portChanged || (ring_ != nullptr) != settings_.record.Enabled) {
+  // The running parts read the same settings, so Action, Volume, Percent,
+  // Popup and Restore apply from the next call; a new port or Sources, or
+  // Enabled flipped, means the sources are made again.
+  if (change.portChanged || sourcesOn_ != settings_.record.Enabled) {
     if (change.portChanged) {
       log_.Line("reload: the port or sources changed; restarting the ring sources");
     }
@@ -86,49 +90,41 @@ void Service::StartSources() {
     log_.Line("the ring watch is off (Enabled=0)");
     return;
   }
-  // The ring watch is made whichever sources are on: a ModemManager call's
-  // first ring gets the same reaction and popup as one on the tty.
-  components_ = std::make_unique<ringwatch::PosixComponents>(loop_, TtyPath(settings_));
-  watch_ = std::make_unique<ringwatch::WatchComponents>(*components_, &log_);
-  ring_ = std::make_unique<ringwatch::ModRing>(settings_.record, *watch_, *boxes_, *reaction_,
-                                               loop_);
-  watch_->SetRingWatch(ring_.get());
+  sourcesOn_ = true;
+  const auto heard = [this](const ringwatch::CallReport& report) { Heard(report); };
   if (settings_.sources.modemManager) {
     // ModemManager may come later, or restart: the source waits for it.
     system_ = std::make_unique<ringwatch::Bus>(loop_, ringwatch::BusKind::kSystem, log_, [this] {
       log_.Line("ModemManager's calls are no longer watched: the system bus went away");
     });
-    calls_ = std::make_unique<ringwatch::ModemManagerCalls>(
-        *system_, [this] { RingIn(); }, [this] { CallEnded(); }, log_);
+    modemManager_ = std::make_unique<ringwatch::ModemManagerCalls>(*system_, heard, log_);
   }
   if (settings_.sources.tty) {
-    // Nobody is there to answer a question: a modem that does not answer is
-    // told once and looked for every 2 s.
-    watch_->Load();
-    ring_->InitModemQuietly();
+    tty_ = std::make_unique<ringwatch::TtyCalls>(loop_, TtyPath(settings_), settings_.record,
+                                                 *boxes_, log_, heard);
+    tty_->Start();
   }
 }
 
 void Service::StopSources() {
-  calls_.reset();
+  sourcesOn_ = false;
+  modemManager_.reset();
   system_.reset();
-  // The port and timers go first: their events call into the ring watch.
-  if (watch_ != nullptr) watch_->Unload();
-  ring_.reset();
-  watch_.reset();
-  components_.reset();
+  tty_.reset();
+  // Their calls in progress are over, however they went.
+  if (model_ != nullptr) {
+    model_->Forget(ringwatch::kModemManagerSource);
+    model_->Forget(ringwatch::kTtySource);
+  }
 }
 
-void Service::RingIn() {
-  if (ring_ == nullptr) return;
+void Service::Heard(const ringwatch::CallReport& report) {
   // A reaction that fails is told in the log; the call still counts.
   const Status status = StatusOf([&] {
-    ring_->React();
+    model_->Report(report);
     return kOk;
   });
-  if (Failed(status)) log_.Line("the reaction to a ModemManager call failed");
+  if (Failed(status)) log_.Line("the reaction to a call from " + report.source + " failed");
 }
-
-void Service::CallEnded() { reaction_->PutBack(); }
 
 }  // namespace hushcall::daemon

@@ -1,20 +1,23 @@
-// The desktop service: its settings, and the ring sources and reaction
-// composed from them, started, reloaded and stopped in one place.
+// The desktop service: its settings, and the call sources, the call model
+// and the reactions composed from them, started, reloaded and stopped in
+// one place.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "daemon/settings_loader.h"
-#include "ringwatch/core/modring.h"
+#include "ringwatch/calls/call_model.h"
+#include "ringwatch/calls/call_report.h"
 #include "ringwatch/dbus/bus.h"
-#include "ringwatch/dbus/modem_manager_calls.h"
-#include "ringwatch/dbus/mpris_reaction.h"
-#include "ringwatch/dbus/notification_boxes.h"
 #include "ringwatch/posix/event_loop.h"
 #include "ringwatch/posix/log.h"
-#include "ringwatch/posix/posix_components.h"
-#include "ringwatch/posix/watch_components.h"
+#include "ringwatch/posix/loop_call_clock.h"
+#include "ringwatch/reactions/desktop_reactions.h"
+#include "ringwatch/reactions/mpris_reaction.h"
+#include "ringwatch/reactions/notification_boxes.h"
+#include "ringwatch/sources/modemmanager/modem_manager_calls.h"
+#include "ringwatch/sources/tty/tty_calls.h"
 #include "settings/settings_file.h"
 
 namespace hushcall::daemon {
@@ -27,11 +30,11 @@ class Service {
   Service& operator=(const Service&) = delete;
 
   // Reads the settings file, logs its messages and what will be watched,
-  // and starts the ring sources. Throws Failure when they cannot start.
+  // and starts the call sources. Throws Failure when they cannot start.
   void Start();
 
   // Reads the file again (SIGHUP). Logs its messages and each changed key;
-  // restarts the ring sources when the port or Sources changed, else hands
+  // restarts the call sources when the port or Sources changed, else hands
   // the new settings to the running ones. A file that cannot be read keeps
   // the current settings (reported with nothing changed); an absent one
   // means the defaults, as at start.
@@ -46,9 +49,8 @@ class Service {
   void Report(const LoadedSettings& loaded);
   void StartSources();
   void StopSources();
-  // A ring source's first ring of a call, and a known end of one.
-  void RingIn();
-  void CallEnded();
+  // Every source's report goes through here to the call model.
+  void Heard(const ringwatch::CallReport& report);
   void Lost(std::string_view why);
 
   ringwatch::EventLoop& loop_;
@@ -56,18 +58,20 @@ class Service {
   const std::string configPath_;
   ServiceSettings settings_ = DefaultServiceSettings();
   bool lost_ = false;
-  // For the service's whole run: the session bus and what quiets players
-  // and tells the user, whichever source rings.
+  // For the service's whole run: the session bus, what quiets players and
+  // tells the user, and the call model that decides when, whichever source
+  // hears the call.
   std::unique_ptr<ringwatch::Bus> session_;
   std::unique_ptr<ringwatch::NotificationBoxes> boxes_;
-  std::unique_ptr<ringwatch::MprisReaction> reaction_;
-  // The ring sources, made again when the port or Sources change. The ring
-  // watch outlives its components, which call into it.
-  std::unique_ptr<ringwatch::PosixComponents> components_;
-  std::unique_ptr<ringwatch::ModRing> ring_;
-  std::unique_ptr<ringwatch::WatchComponents> watch_;
+  std::unique_ptr<ringwatch::MprisReaction> players_;
+  std::unique_ptr<ringwatch::DesktopReactions> reactions_;
+  std::unique_ptr<ringwatch::LoopCallClock> clock_;
+  std::unique_ptr<ringwatch::CallModel> model_;
+  // The call sources, made again when the port, Sources or Enabled change.
+  bool sourcesOn_ = false;
+  std::unique_ptr<ringwatch::TtyCalls> tty_;
   std::unique_ptr<ringwatch::Bus> system_;
-  std::unique_ptr<ringwatch::ModemManagerCalls> calls_;
+  std::unique_ptr<ringwatch::ModemManagerCalls> modemManager_;
 };
 
 // One line: every key's value and the tty it names.

@@ -11,6 +11,9 @@ class CallReaction {
   // Carries out the Action setting. Throws Failure when it can't; nothing
   // has been changed then.
   virtual void FirstRing() = 0;
+  // A further ring of the call in progress. The player has heard of the
+  // call already; a front end that follows calls ring by ring hears it here.
+  virtual void FurtherRing() {}
 };
 
 }  // namespace hushcall::ringwatch

@@ -43,6 +43,7 @@ void ModRing::OnRing() {
     // A further ring of the call in progress: only its count begins anew.
     timer->SetEnabled(false);
     timer->SetEnabled(true);
+    reaction_.FurtherRing();
     return;
   }
   if (!settings_.Enabled) return;

@@ -1,12 +1,14 @@
 // ModemManager's calls against a python-dbusmock ModemManager on a private
-// system bus: the first ring of an incoming call and its end, calls that
-// were there first, and ModemManager absent, restarting mid-call and back.
-#include "ringwatch/dbus/modem_manager_calls.h"
+// system bus: an incoming call's ring, answer and end, an outgoing call's,
+// calls that were there first, and ModemManager absent, restarting mid-call
+// and back.
+#include "ringwatch/sources/modemmanager/modem_manager_calls.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ringwatch/dbus/tests/bus_rig.h"
 
@@ -27,7 +29,21 @@ class ModemManagerCallsTest : public ::testing::Test {
 
   void Watch() {
     calls_.emplace(
-        bus_, [this] { ++rings_; }, [this] { ++ends_; }, log_);
+        bus_,
+        [this](const CallReport& report) {
+          EXPECT_EQ(report.source, "modemmanager");
+          if (report.direction == CallDirection::kOutgoing) {
+            outgoing_.push_back(report.phase);
+          } else if (report.phase == CallPhase::kRinging) {
+            ++rings_;
+            numbers_.push_back(report.number.text);
+          } else if (report.phase == CallPhase::kAnswered) {
+            ++answers_;
+          } else {
+            ++ends_;
+          }
+        },
+        log_);
   }
   bool FollowsModem0() {
     return RunUntil(
@@ -43,14 +59,17 @@ class ModemManagerCallsTest : public ::testing::Test {
   Bus bus_;
   FakeModemManager mm_;
   int rings_ = 0;
+  int answers_ = 0;
   int ends_ = 0;
+  std::vector<CallPhase> outgoing_;
+  std::vector<std::string> numbers_;
   std::optional<ModemManagerCalls> calls_;
 };
 
 // mm_fake.py's commands: "call C M DIRECTION STATE", "state C STATE".
 // MMCallDirection: 1 incoming, 2 outgoing. MMCallState: 0 unknown,
 // 2 ringing-out, 3 ringing-in, 4 active, 7 terminated.
-TEST_F(ModemManagerCallsTest, AnIncomingCallRingsOnceAndItsEndIsToldOnce) {
+TEST_F(ModemManagerCallsTest, EachCallIsReportedRingingAnsweredAndEndedOnce) {
   mm_.Do("start");
   mm_.Do("modem 0");
   Watch();
@@ -59,12 +78,14 @@ TEST_F(ModemManagerCallsTest, AnIncomingCallRingsOnceAndItsEndIsToldOnce) {
   // Ringing in, answered, hung up, deleted: one ring, one end.
   mm_.Do("call 1 0 1 3");
   ASSERT_TRUE(WaitFor(rings_, 1));
+  EXPECT_EQ(numbers_, std::vector<std::string>{"+15550100"});
   mm_.Do("state 1 4");
   mm_.Do("state 1 7");
   ASSERT_TRUE(WaitFor(ends_, 1));
   mm_.Do("delete 1");
   RunFor(loop_, 200);
   EXPECT_EQ(rings_, 1);
+  EXPECT_EQ(answers_, 1);
   EXPECT_EQ(ends_, 1);
 
   // Removed while ringing: that is its end.
@@ -73,11 +94,20 @@ TEST_F(ModemManagerCallsTest, AnIncomingCallRingsOnceAndItsEndIsToldOnce) {
   mm_.Do("delete 2");
   ASSERT_TRUE(WaitFor(ends_, 2));
 
-  // An outgoing call is none of Hushcall's business.
+  // An outgoing call: dialled, answered, ended.
+  const auto outgoingReports = [&](std::size_t count) {
+    return RunUntil(
+        loop_, [&] { return outgoing_.size() >= count; }, kWaitMs);
+  };
   mm_.Do("call 3 0 2 2");
+  ASSERT_TRUE(outgoingReports(1));
   mm_.Do("state 3 4");
+  ASSERT_TRUE(outgoingReports(2));
   mm_.Do("state 3 7");
   mm_.Do("delete 3");
+  ASSERT_TRUE(outgoingReports(3));
+  EXPECT_EQ(outgoing_,
+            (std::vector<CallPhase>{CallPhase::kRinging, CallPhase::kAnswered, CallPhase::kEnded}));
 
   // Seen first in another state, then turning ringing-in; its modem goes.
   mm_.Do("call 4 0 1 0");

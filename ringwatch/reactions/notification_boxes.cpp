@@ -1,5 +1,5 @@
 // Message boxes as org.freedesktop.Notifications.Notify calls.
-#include "ringwatch/dbus/notification_boxes.h"
+#include "ringwatch/reactions/notification_boxes.h"
 
 #include <string>
 

@@ -1,7 +1,8 @@
 // ModemManager's modems and calls, followed through its ObjectManager, the
 // modems' Voice signals and the calls' own state signals.
-#include "ringwatch/dbus/modem_manager_calls.h"
+#include "ringwatch/sources/modemmanager/modem_manager_calls.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/status.h"
@@ -44,11 +45,10 @@ std::string PathOf(sd_bus_message& message) {
 
 }  // namespace
 
-ModemManagerCalls::ModemManagerCalls(Bus& system, std::function<void()> onRingIn,
-                                     std::function<void()> onCallEnded, Log& log)
+ModemManagerCalls::ModemManagerCalls(Bus& system, std::function<void(const CallReport&)> report,
+                                     Log& log)
     : bus_(system),
-      onRingIn_(std::move(onRingIn)),
-      onCallEnded_(std::move(onCallEnded)),
+      report_(std::move(report)),
       log_(log),
       busCalls_(system),
       mmCalls_(system) {
@@ -127,17 +127,15 @@ void ModemManagerCalls::Vanished() {
   // successor lists its own.
   mmCalls_.Clear();
   owner_.clear();
-  std::size_t ended = 0;
-  for (const auto& [path, call] : calls_) {
-    if (call.rung && !call.ended) ++ended;
-  }
-  calls_.clear();
+  const bool inProgress = std::any_of(calls_.begin(), calls_.end(), [](const auto& entry) {
+    return entry.second.reported && !entry.second.ended;
+  });
   modems_.clear();
-  log_.Line(ended == 0
+  log_.Line(!inProgress
                 ? "ModemManager has gone; Hushcall waits for it to come back"
                 : "ModemManager has gone, and with it the call in progress; Hushcall waits for it "
                   "to come back");
-  Ended(ended);
+  EndCalls("");
 }
 
 void ModemManagerCalls::OnInterfacesAdded(sd_bus_message& message) {
@@ -173,17 +171,21 @@ void ModemManagerCalls::AddModem(const std::string& path, const Properties& voic
 
 void ModemManagerCalls::RemoveModem(const std::string& path) {
   if (modems_.erase(path) == 0) return;
-  std::size_t ended = 0;
-  for (auto it = calls_.begin(); it != calls_.end();) {
-    if (it->second.modem == path) {
-      if (it->second.rung && !it->second.ended) ++ended;
-      it = calls_.erase(it);
-    } else {
-      ++it;
-    }
-  }
   log_.Line("ModemManager: " + path + " has gone");
-  Ended(ended);
+  EndCalls(path);
+}
+
+void ModemManagerCalls::EndCalls(const std::string& modem) {
+  std::vector<std::pair<std::string, Call>> due;
+  for (auto it = calls_.begin(); it != calls_.end();) {
+    if (!modem.empty() && it->second.modem != modem) {
+      ++it;
+      continue;
+    }
+    if (it->second.reported && !it->second.ended) due.emplace_back(it->first, it->second);
+    it = calls_.erase(it);
+  }
+  for (const auto& [path, call] : due) Tell(path, call, CallPhase::kEnded);
 }
 
 void ModemManagerCalls::OnVoiceSignal(sd_bus_message& message) {
@@ -219,10 +221,11 @@ void ModemManagerCalls::AddCall(const std::string& modem, const std::string& pat
 void ModemManagerCalls::RemoveCall(const std::string& path) {
   const auto it = calls_.find(path);
   if (it == calls_.end()) return;
-  const bool due = it->second.rung && !it->second.ended;
+  const Call call = it->second;
   calls_.erase(it);
-  if (due) log_.Line("ModemManager: " + path + " was removed");
-  Ended(due ? 1 : 0);
+  if (!call.reported || call.ended) return;
+  log_.Line("ModemManager: " + path + " was removed");
+  Tell(path, call, CallPhase::kEnded);
 }
 
 void ModemManagerCalls::OnCallStateChanged(sd_bus_message& message) {
@@ -248,32 +251,51 @@ void ModemManagerCalls::Update(const std::string& path, const Properties& proper
   if (const auto direction = Find<std::int32_t>(properties, "Direction"))
     it->second.direction = *direction;
   if (const auto state = Find<std::int32_t>(properties, "State")) it->second.state = *state;
+  if (const auto number = Find<std::string>(properties, "Number")) it->second.number = *number;
   Evaluate(path);
 }
 
 void ModemManagerCalls::Evaluate(const std::string& path) {
   auto it = calls_.find(path);
   if (it == calls_.end() || !it->second.known) return;
-  if (!it->second.rung && it->second.direction == kMmCallDirectionIncoming &&
-      it->second.state == kMmCallStateRingingIn) {
-    it->second.rung = true;
+  Call& call = it->second;
+  const bool incoming = call.direction == kMmCallDirectionIncoming;
+  const bool outgoing = call.direction == kMmCallDirectionOutgoing;
+  CallPhase phase;
+  if (!call.reported && incoming && call.state == kMmCallStateRingingIn) {
     log_.Line("ModemManager: incoming call " + path + " is ringing");
-    if (onRingIn_) onRingIn_();
-    // The owner may have done anything meanwhile.
-    it = calls_.find(path);
-    if (it == calls_.end()) return;
-  }
-  if (it->second.rung && !it->second.ended && it->second.state == kMmCallStateTerminated) {
-    it->second.ended = true;
+    phase = CallPhase::kRinging;
+  } else if (!call.reported && outgoing &&
+             (call.state == kMmCallStateDialing || call.state == kMmCallStateRingingOut)) {
+    log_.Line("ModemManager: outgoing call " + path + " is being dialled");
+    phase = CallPhase::kRinging;
+  } else if (!call.answered && call.state == kMmCallStateActive &&
+             (call.reported || outgoing)) {
+    phase = CallPhase::kAnswered;
+  } else if (call.reported && !call.ended && call.state == kMmCallStateTerminated) {
     log_.Line("ModemManager: " + path + " has ended");
-    Ended(1);
+    phase = CallPhase::kEnded;
+  } else {
+    return;
   }
+  call.reported = true;
+  if (phase == CallPhase::kAnswered) call.answered = true;
+  if (phase == CallPhase::kEnded) call.ended = true;
+  // A copy: the model may do anything meanwhile, this call's entry included.
+  Tell(path, Call(call), phase);
 }
 
-void ModemManagerCalls::Ended(std::size_t calls) {
-  for (std::size_t i = 0; i < calls; ++i) {
-    if (onCallEnded_) onCallEnded_();
-  }
+void ModemManagerCalls::Tell(const std::string& path, const Call& call, CallPhase phase) {
+  CallReport report;
+  report.source = kModemManagerSource;
+  report.id = path;
+  report.direction = call.direction == kMmCallDirectionOutgoing ? CallDirection::kOutgoing
+                                                                : CallDirection::kIncoming;
+  report.phase = phase;
+  // An empty number is all ModemManager says of a withheld one, and of a
+  // network that sent none: not known, either way.
+  if (!call.number.empty()) report.number = CallerDetail::Known(call.number);
+  if (report_) report_(report);
 }
 
 }  // namespace hushcall::ringwatch

@@ -2,7 +2,7 @@
 // own: what each Action does to a playing player, players that will not be
 // lowered, players that hang or vanish, playerctld, and putting back only
 // what the user has not changed since.
-#include "ringwatch/dbus/mpris_reaction.h"
+#include "ringwatch/reactions/mpris_reaction.h"
 
 #include <gtest/gtest.h>
 

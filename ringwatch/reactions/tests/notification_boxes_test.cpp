@@ -1,7 +1,7 @@
 // Message boxes as desktop notifications, against python-dbusmock's
 // notification_daemon template: what is sent, that nothing waits, and a
 // missing server told once per outage.
-#include "ringwatch/dbus/notification_boxes.h"
+#include "ringwatch/reactions/notification_boxes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // back after the call. Each player goes through its own small chain of
 // asynchronous calls (read, act, read back); its own timeout ends each
 // step, so no player waits for another.
-#include "ringwatch/dbus/mpris_reaction.h"
+#include "ringwatch/reactions/mpris_reaction.h"
 
 #include <cmath>
 #include <cstdio>

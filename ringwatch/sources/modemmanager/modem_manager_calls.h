@@ -1,6 +1,7 @@
 // Phone calls as ModemManager sees them, on the system bus: its modems'
-// voice calls followed from ringing in to their end. The first ring of an
-// incoming call and that call's end are told to the owner; ModemManager
+// voice calls, incoming from ringing in and outgoing from dialling, each
+// reported to the call model as it rings, is answered and ends (hung up,
+// removed, or gone with its modem or with ModemManager). ModemManager
 // coming and going (or not running at all) is followed quietly.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ringwatch/calls/call_report.h"
 #include "ringwatch/dbus/bus.h"
 #include "ringwatch/dbus/bus_message.h"
 #include "ringwatch/dbus/pending_calls.h"
@@ -22,17 +24,23 @@ namespace hushcall::ringwatch {
 // ModemManager's public API values (ModemManager-enums.h): MMCallDirection
 // and MMCallState.
 inline constexpr std::int32_t kMmCallDirectionIncoming = 1;
+inline constexpr std::int32_t kMmCallDirectionOutgoing = 2;
+inline constexpr std::int32_t kMmCallStateDialing = 1;
+inline constexpr std::int32_t kMmCallStateRingingOut = 2;
 inline constexpr std::int32_t kMmCallStateRingingIn = 3;
+inline constexpr std::int32_t kMmCallStateActive = 4;
 inline constexpr std::int32_t kMmCallStateTerminated = 7;
+
+// The source's name in its reports; a call's id is its object path.
+inline constexpr const char* kModemManagerSource = "modemmanager";
 
 
 class ModemManagerCalls {
  public:
-  // `onRingIn` runs once per incoming call, when it is first seen ringing
-  // in; `onCallEnded` once for each such call, when it is terminated or
-  // removed, or when ModemManager (or its modem) goes away meanwhile.
-  ModemManagerCalls(Bus& system, std::function<void()> onRingIn, std::function<void()> onCallEnded,
-                    Log& log);
+  // `report` hears an incoming call first when it rings in, an outgoing one
+  // when it is dialled (or, seen late, answered); then its answer once, and
+  // its end once. A call first seen in another state is not reported.
+  ModemManagerCalls(Bus& system, std::function<void(const CallReport&)> report, Log& log);
   ~ModemManagerCalls();
   ModemManagerCalls(const ModemManagerCalls&) = delete;
   ModemManagerCalls& operator=(const ModemManagerCalls&) = delete;
@@ -47,9 +55,11 @@ class ModemManagerCalls {
     std::string modem;
     std::int32_t direction = 0;  // unknown until its properties are read
     std::int32_t state = 0;
-    bool known = false;  // its properties have been read
-    bool rung = false;   // onRingIn has run for it
-    bool ended = false;  // onCallEnded has run for it
+    std::string number;  // the other party's, when ModemManager knows it
+    bool known = false;     // its properties have been read
+    bool reported = false;  // its first report has been made
+    bool answered = false;  // its answer has been reported
+    bool ended = false;     // its end has been reported
   };
 
   void LookForModemManager();
@@ -69,15 +79,17 @@ class ModemManagerCalls {
   void AddCall(const std::string& modem, const std::string& path);
   void RemoveCall(const std::string& path);
   void Update(const std::string& path, const Properties& properties);
-  // Tells the owner what the call's state now means.
+  // Reports what the call's state now means.
   void Evaluate(const std::string& path);
-  void Ended(std::size_t calls);
+  void Tell(const std::string& path, const Call& call, CallPhase phase);
+  // Reports the end of every call of `modem` (all, when empty) that was
+  // reported and not ended, and forgets them.
+  void EndCalls(const std::string& modem);
 
   MessagePtr NewCall(std::string_view path, const char* interface, const char* member);
 
   Bus& bus_;
-  std::function<void()> onRingIn_;
-  std::function<void()> onCallEnded_;
+  std::function<void(const CallReport&)> report_;
   Log& log_;
   PendingCalls busCalls_;  // the bus daemon's answers
   PendingCalls mmCalls_;   // ModemManager's answers; dropped when it goes
