@@ -58,7 +58,7 @@ struct MprisReaction::Player {
       : name(std::move(busName)), calls(bus), settle(bus.loop(), kVolumeSettleMs) {}
 
   enum class Step { kIdle, kReading, kLowering, kVerifying, kPausing, kStopping, kPuttingBack };
-  enum class Change { kNone, kLowered, kPaused };
+  enum class Change { kNone, kLowered, kPaused, kStopped };
 
   std::string name;
   std::string owner;    // its unique name, once the bus has said
@@ -164,8 +164,10 @@ void MprisReaction::OnPropertiesChanged(sd_bus_message& message) {
     }
   }
   if (const auto status = Find<std::string>(changed, "PlaybackStatus")) {
-    if (player->change == Player::Change::kPaused && player->step != Player::Step::kPausing &&
-        *status != "Paused") {
+    const bool paused = player->change == Player::Change::kPaused;
+    const bool stopped = player->change == Player::Change::kStopped;
+    if ((paused && player->step != Player::Step::kPausing && *status != "Paused") ||
+        (stopped && player->step != Player::Step::kStopping && *status != "Stopped")) {
       player->touched = true;
     }
   }
@@ -388,6 +390,8 @@ void MprisReaction::Stop(Player& player) {
     if (sd_bus_message_is_method_error(&reply, nullptr)) {
       Say(player.name + " did not stop (" + ErrorText(reply) + ")");
     } else {
+      player.change = Player::Change::kStopped;
+      player.touched = false;
       Say("stopped " + player.name);
     }
     Finish(player);
@@ -479,13 +483,15 @@ void MprisReaction::PutBackRecord(Player& player) {
     auto call = PlayerCall(player, kPropertiesInterface, "Get");
     if (sd_bus_message_append(call.get(), "ss", kPlayerInterface, "PlaybackStatus") < 0)
       Fail(kFail);
-    Ask(player, std::move(call), [this, &player, done](sd_bus_message& reply) {
+    // Played again only from the very state Hushcall left it in.
+    const std::string left = change == Player::Change::kPaused ? "Paused" : "Stopped";
+    Ask(player, std::move(call), [this, &player, left, done](sd_bus_message& reply) {
       std::string status;
       if (!sd_bus_message_is_method_error(&reply, nullptr)) {
         const PropertyValue value = ReadVariant(reply);
         if (const std::string* text = std::get_if<std::string>(&value)) status = *text;
       }
-      if (status != "Paused") {
+      if (status != left) {
         Say(player.name + " was changed since the ring; left as it is");
         done();
         return;

@@ -125,7 +125,7 @@ TEST_F(MprisReactionTest, APlayerWithTwoNamesIsLoweredOnce) {
   EXPECT_EQ(twice.Volume(), (30 / 100.0) * 0.8);
 }
 
-TEST_F(MprisReactionTest, PauseAndStopActOnPlayingPlayersAndOnlyThePausedArePlayedAgain) {
+TEST_F(MprisReactionTest, PauseAndStopActOnPlayingPlayersAndPutBackPlaysThemAgain) {
   FakePlayer playing(test_, "Playing", "obey");
   FakePlayer paused(test_, "AlreadyPaused", "obey", 0.8, "Paused");
   Start({&playing, &paused});
@@ -147,10 +147,19 @@ TEST_F(MprisReactionTest, PauseAndStopActOnPlayingPlayersAndOnlyThePausedArePlay
   ASSERT_TRUE(WaitForLog("stopped org.mpris.MediaPlayer2.Playing"));
   EXPECT_EQ(playing.Status(), "Stopped");
   reaction_->PutBack();
-  RunFor(loop_, 300);
-  EXPECT_EQ(playing.Status(), "Stopped");
-  EXPECT_EQ(playing.Calls("Play").size(), 1u);
+  ASSERT_TRUE(WaitForLog("played org.mpris.MediaPlayer2.Playing again", 2));
+  EXPECT_EQ(playing.Status(), "Playing");
   EXPECT_TRUE(paused.Calls("Stop").empty());
+  EXPECT_TRUE(paused.Calls("Play").empty());
+
+  // Started again by the user during the call: left as it is.
+  reaction_->FirstRing();
+  ASSERT_TRUE(WaitForLog("stopped org.mpris.MediaPlayer2.Playing", 2));
+  playing.UserSetStatus("Playing", true);
+  RunFor(loop_, 200);
+  reaction_->PutBack();
+  ASSERT_TRUE(WaitForLog("was changed since the ring; left as it is"));
+  EXPECT_EQ(playing.Calls("Play").size(), 2u);
 }
 
 TEST_F(MprisReactionTest, AnUnknownActionIsLoggedOnceAndChangesNothing) {
