@@ -169,7 +169,8 @@ popups_of() {
 stop_all() { touch "$HC_WORK/stop"; while read -r p; do kill "$p" 2>/dev/null; done <"$HC_WORK/pids"; }
 # HC_SOAK_KEEP=DIR keeps the logs and transcripts there.
 keep_logs() { [ -n "${HC_SOAK_KEEP:-}" ] && mkdir -p "$HC_SOAK_KEEP" && cp -r "$HC_WORK/." "$HC_SOAK_KEEP/"; }
-trap 'stop_all; keep_logs; e2e_end' EXIT
+# e2e_end reads the script's exit status, which the steps before it must not replace.
+trap 'rc=$?; stop_all; keep_logs; (exit $rc); e2e_end' EXIT
 
 e2e_settings Enabled=1 Volume=50 Percent=0
 say "starting $pairs players on COM$kFirstPort..COM$((kFirstPort + pairs - 1))"
