@@ -24,8 +24,21 @@ export_classes() {  # $1: output file
   # The 64-bit view holds the 32-bit one too, as its Wow6432Node subkey.
   wine reg export 'HKLM\Software\Classes' "$(hc_winpath "$work")\\$1" /y /reg:64 </dev/null >/dev/null 2>&1
 }
-has_key() { wine reg query "$1" "$view" </dev/null >/dev/null 2>&1; }
-no_key() { ! has_key "$1"; }
+# reg.exe exits 1 both when the key is missing and when it could not run at
+# all, so a key counts as missing only when reg says so; anything else is
+# shown and the query tried again once.
+query_key() {  # $1: key; prints "present", "missing" or reg's own words
+  local out rc try
+  for try in 1 2; do
+    out=$(wine reg query "$1" "$view" </dev/null 2>&1); rc=$?
+    [ $rc -eq 0 ] && { echo present; return; }
+    grep -q 'Unable to find the specified registry key' <<<"$out" && { echo missing; return; }
+    echo "reg query $1 (try $try) exited $rc: $(tr -d '\r' <<<"$out" | tail -3)" >&2
+  done
+  echo "unknown"
+}
+has_key() { [ "$(query_key "$1")" = present ]; }
+no_key() { [ "$(query_key "$1")" = missing ]; }
 
 fail=0
 check() {  # $1: description, rest: command
