@@ -39,6 +39,11 @@ void ModRing::MSComm1_OnComm() {
 void ModRing::OnRing() {
   Timer* timer = frmOptions_.RingTimer();
   if (timer == nullptr) return;
+  // A call ends 10 s after its last ring however late its expiry is handed
+  // out: one that fell due ends it now, and this ring begins the next call.
+  timer->RaiseOverdue();
+  timer = frmOptions_.RingTimer();
+  if (timer == nullptr) return;
   if (timer->Enabled()) {
     // A further ring of the call in progress: only its count begins anew.
     timer->SetEnabled(false);

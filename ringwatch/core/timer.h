@@ -20,6 +20,11 @@ class Timer {
   // The expiry event, raised every interval while enabled, on the
   // user-interface thread.
   virtual void SetOnTimer(std::function<void()> handler) = 0;
+  // Raises now an expiry that fell due but was not raised yet; nothing
+  // otherwise. A busy system hands expiries out
+  // late (Windows gives WM_TIMER only once no other message waits), so a
+  // caller that decides by Enabled() whether time is up asks this first.
+  virtual void RaiseOverdue() = 0;
 };
 
 }  // namespace hushcall::ringwatch

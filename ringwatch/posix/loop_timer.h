@@ -31,6 +31,9 @@ class LoopTimer final : public Timer {
   // Failure when the kernel refuses the setting.
   void SetEnabled(bool enabled) override;
   void SetOnTimer(std::function<void()> handler) override { handler_ = std::move(handler); }
+  // The descriptor says exactly whether an expiry waits: it is read as the
+  // loop would.
+  void RaiseOverdue() override { OnReady(); }
   // The interval from the next start on; below 1 ms counts as 1 ms.
   void SetIntervalMs(int intervalMs) { intervalMs_ = intervalMs < 1 ? 1 : intervalMs; }
 

@@ -21,6 +21,7 @@ class RingTimer final : public Timer {
   // Failure when the system refuses a timer.
   void SetEnabled(bool enabled) override;
   void SetOnTimer(std::function<void()> handler) override;
+  void RaiseOverdue() override;
 
  private:
   class State;

@@ -88,6 +88,21 @@ TEST(CallTimer, RingElevenSecondsAfterTheLastStartsANewCall) {
   EXPECT_EQ(rig.Count(kSetHalf), 2);
 }
 
+// A busy system hands the expiry out after the next ring's notice: the ring
+// still begins a new call when 10 s have passed, and extends it when not.
+TEST(CallTimer, AnExpiryHandedOutLateStillEndsTheCallAtItsTime) {
+  RingRig rig;
+  rig.timer().late = true;
+  rig.Receive(kRing);
+  rig.timer().Advance(9000);
+  rig.Receive(kRing);
+  EXPECT_EQ(rig.Count(kSetHalf), 1);
+  rig.timer().Advance(10500);
+  rig.Receive(kRing);
+  EXPECT_EQ(rig.Count("Timer expired late"), 1);
+  EXPECT_EQ(rig.Count(kSetHalf), 2);
+}
+
 TEST(CallTimer, ExpiryOnlyStopsTheTimer) {
   RingRig rig;
   rig.Receive(kRing);

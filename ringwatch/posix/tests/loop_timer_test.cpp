@@ -1,5 +1,6 @@
 // LoopTimer on a real EventLoop: a restart counts the interval anew, a stop
-// leaves nothing due and no wake-up, and a timer may go inside its own tick.
+// leaves nothing due and no wake-up, an expiry due is raised on asking, and
+// a timer may go inside its own tick.
 #include "ringwatch/posix/loop_timer.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,15 @@ TEST(LoopTimer, RestartCountsAnewAndStopLeavesNothingDue) {
   EXPECT_FALSE(LoopReady(loop, 3 * kIntervalMs));
   loop.RunOnce(0);
   EXPECT_EQ(ticks.size(), 3u);
+
+  // Due while the loop is busy elsewhere: raised on asking, and only once.
+  timer.SetEnabled(true);
+  EXPECT_FALSE(LoopReady(loop, 0));
+  timer.RaiseOverdue();
+  ASSERT_TRUE(LoopReady(loop, kBoundMs));
+  timer.RaiseOverdue();
+  EXPECT_EQ(ticks.size(), 4u);
+  EXPECT_FALSE(LoopReady(loop, 0)) << "the loop finds nothing more due";
 }
 
 TEST(LoopTimer, MayBeDestroyedInsideItsOwnTick) {

@@ -67,6 +67,24 @@ TEST(RingTimer, StartingARunningTimerCountsTheIntervalAnew) {
   EXPECT_GE(firedAt - restartedAt, kInterval - 20);
 }
 
+// WM_TIMER waits while the thread is busy or other messages are queued; an
+// expiry raised on asking is not raised again when it is handed out.
+TEST(RingTimer, AnExpiryNotYetHandedOutIsRaisedOnceOnAsking) {
+  constexpr int kInterval = 200;
+  RingTimer timer(kInterval);
+  int expiries = 0;
+  timer.SetOnTimer([&] { ++expiries; });
+  timer.SetEnabled(true);
+  timer.RaiseOverdue();
+  EXPECT_EQ(expiries, 0) << "not due yet";
+  ::Sleep(kInterval + 150);  // due, and nothing pumped
+  timer.RaiseOverdue();
+  EXPECT_EQ(expiries, 1);
+  PumpFor(kInterval / 4);
+  EXPECT_EQ(expiries, 1) << "the late WM_TIMER of that expiry";
+  EXPECT_TRUE(PumpUntil([&] { return expiries == 2; }, 3000)) << "the interval counts on";
+}
+
 TEST(RingTimer, TimerDestroyedInsideItsOwnExpiryIsSafe) {
   auto timer = std::make_unique<RingTimer>(20);
   int expiries = 0;
