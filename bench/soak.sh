@@ -62,6 +62,7 @@ done
 readonly kFirstPort=5
 readonly kActions=(122 40046 40047)
 readonly kLostText="Hushcall lost the modem on COM"
+readonly kRingingText="The phone is ringing!"
 
 . "$root/tests/e2e/lib.sh"
 e2e_begin
@@ -150,19 +151,21 @@ answer_boxes() {
 }
 
 # popups_of LOG REACTION-RE: "<answered> <skipped> <unmatched>" for one
-# player. Its calls and its boxes' closings in time order: a call while its
-# previous popup is still up shows none (one popup at a time), so it is
-# counted as skipped; a box closed with none up, or one still up at the end,
-# is unmatched.
+# player's reacted calls, on the plug-in's own time line (its traces of each
+# popup shown and answered). A call whose popup was still up shows none (one
+# popup at a time): skipped. A call with no popup otherwise, a second popup
+# for one call, and a popup never answered are unmatched. Reactions come
+# first in a tie: the popup follows its call's reaction.
 popups_of() {
-  local pid
-  pid=$(grep -Eo ' start hwnd=.* pid=[0-9]+' "$1" | sed 's/.*pid=//')
   { grep -E -- "$2" "$1" | awk '{ print substr($1, 1, length($1) - 3), "call" }'
-    awk -v pid="$pid" '$4 == pid && / The phone is ringing!$/ { print $2, "closed" }' "$HC_WORK/boxes"
-  } | sort -n -k1,1 | awk '
-    $2 == "call" { if (up) skipped++; else up = 1 }
-    $2 == "closed" { if (up) { up = 0; answered++ } else unmatched++ }
-    END { print answered + 0, skipped + 0, unmatched + up }'
+    grep -Eo "Hushcall [0-9]+: box (shown|answered [0-9-]+): $kRingingText" "${1%.log}.out" |
+      awk '{ print substr($2, 1, length($2) - 1), ($4 == "shown:" ? "shown" : "answered") }'
+  } | sort -s -n -k1,1 | awk '
+    function settle() { if (calls && !shown) { if (upAtCall) skipped++; else unmatched++ } }
+    $2 == "call" { settle(); calls++; shown = 0; upAtCall = up > 0 }
+    $2 == "shown" { if (!calls || shown) unmatched++; else shown = 1; up++ }
+    $2 == "answered" { up--; answered++ }
+    END { settle(); print answered + 0, skipped + 0, unmatched + up }'
 }
 
 : >"$HC_WORK/pids"; : >"$HC_WORK/boxes"; : >"$HC_WORK/clicks-lost"
@@ -278,7 +281,9 @@ for ((i = 0; i < pairs; i++)); do
   [ "$a" = 40046 ] && [ "$own" -ne 1 ] && extra=$((extra + 1))
   pop=""
   if [ "$(popup_of "$i")" = 1 ]; then
-    popup_calls=$((popup_calls + sent[$i]))
+    # A call without a reaction (missing, or taken as the last one's) shows
+    # no popup either; it counts on its own line.
+    popup_calls=$((popup_calls + n))
     read -r pa ps pu <<<"$(popups_of "$log" "$(reaction_re "$a")")"
     popups=$((popups + pa)) skipped=$((skipped + ps)) unmatched=$((unmatched + pu))
     pop=$(printf '  popups %d+%d' "$pa" "$ps")

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <string>
 
+#include "common/win32/debug_trace.h"
 #include "common/win32/utf.h"
 #include "common/win32/window_text.h"
 
@@ -38,8 +39,12 @@ BOOL CALLBACK MatchVisibleBox(HWND window, LPARAM param) {
 
 int Win32MessageBoxes::Show(std::string_view text, std::string_view title, int code) {
   HWND owner = owner_ ? owner_() : nullptr;
-  return ::MessageBoxW(owner, win32::WidenUtf8(text).c_str(), win32::WidenUtf8(title).c_str(),
-                       static_cast<UINT>(code));
+  const int length = static_cast<int>(text.size());
+  win32::DebugTrace("box shown: %.*s", length, text.data());
+  const int answer = ::MessageBoxW(owner, win32::WidenUtf8(text).c_str(),
+                                   win32::WidenUtf8(title).c_str(), static_cast<UINT>(code));
+  win32::DebugTrace("box answered %d: %.*s", answer, length, text.data());
+  return answer;
 }
 
 bool Win32MessageBoxes::Unanswered(std::string_view text, std::string_view title) {
