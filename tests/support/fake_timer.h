@@ -47,7 +47,7 @@ class FakeTimer final : public ringwatch::Timer {
     FakeClock& clock = clock_;
     const std::shared_ptr<bool> alive = alive_;
     const std::int64_t end = clock.nowMs + ms;
-    while (!late && *alive && enabled_ && startedMs_ + intervalMs_ <= end) {
+    while (*alive && !late && enabled_ && startedMs_ + intervalMs_ <= end) {
       clock.nowMs = startedMs_ + intervalMs_;
       startedMs_ = clock.nowMs;
       log_.push_back(name_ + " expired");
