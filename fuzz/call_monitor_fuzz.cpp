@@ -1,0 +1,68 @@
+// The call monitor's reading over any byte stream cut into any reads, as a
+// router (or anything else on port 1012) may send it: the lines are the
+// same whatever the cuts, none is longer than the limit, and every line
+// read as a call has a connection id of digits.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ringwatch/sources/callmonitor/call_monitor_line.h"
+#include "ringwatch/sources/callmonitor/line_splitter.h"
+
+namespace {
+
+using hushcall::ringwatch::CallMonitorLine;
+using hushcall::ringwatch::LineSplitter;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+void CheckLine(std::string_view text, std::size_t limit) {
+  Check(text.size() <= limit);
+  const CallMonitorLine line = hushcall::ringwatch::ParseCallMonitorLine(text);
+  if (line.verdict != CallMonitorLine::Verdict::kCall) return;
+  Check(line.report.source == hushcall::ringwatch::kCallMonitorSource);
+  Check(!line.report.id.empty());
+  for (char c : line.report.id) Check(c >= '0' && c <= '9');
+  Check(line.report.number.known() == !line.report.number.text.empty());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  // A small limit too, so that short inputs reach the dropping of long lines.
+  const std::size_t limit = input.ConsumeBool() ? hushcall::ringwatch::kCallMonitorMaxLine
+                                                : input.ConsumeIntegralInRange<std::size_t>(1, 64);
+  std::vector<std::size_t> pieces(input.ConsumeIntegralInRange<std::size_t>(0, 16));
+  for (std::size_t& piece : pieces) piece = input.ConsumeIntegral<std::uint8_t>();
+  const std::string stream = input.ConsumeRemainingBytesAsString();
+
+  LineSplitter whole(limit);
+  const LineSplitter::Lines all = whole.Feed(stream);
+  for (const std::string& line : all.complete) CheckLine(line, limit);
+
+  LineSplitter cut(limit);
+  std::vector<std::string> lines;
+  std::size_t dropped = 0;
+  std::size_t at = 0;
+  for (std::size_t i = 0; at < stream.size(); ++i) {
+    if (i > 4 * stream.size() + 4) break;  // all lengths zero
+    const std::size_t length = pieces.empty() ? 1 : pieces[i % pieces.size()];
+    const std::size_t end = std::min(stream.size(), at + length);
+    LineSplitter::Lines some = cut.Feed(std::string_view(stream).substr(at, end - at));
+    for (std::string& line : some.complete) lines.push_back(std::move(line));
+    dropped += some.dropped;
+    at = end;
+  }
+  if (at == stream.size()) {
+    Check(lines == all.complete);
+    Check(dropped == all.dropped);
+  }
+  return 0;
+}
