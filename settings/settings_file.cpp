@@ -1,7 +1,9 @@
 // Parsing the service's settings file, and comparing two of its results.
 #include "settings/settings_file.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "common/status.h"
 #include "settings/conversions.h"
@@ -13,8 +15,23 @@ namespace {
 constexpr std::string_view kDeviceKey = "Device";
 constexpr std::string_view kSourcesKey = "Sources";
 constexpr std::string_view kRestoreKey = "Restore";
+constexpr std::string_view kCallMonitorKey = "CallMonitor";
+constexpr std::string_view kNumbersKey = "Numbers";
+constexpr std::string_view kOutgoingKey = "Outgoing";
+// The service's own keys, in the order the messages and changes name them.
+constexpr std::string_view kServiceKeys[] = {kDeviceKey,      kSourcesKey, kRestoreKey,
+                                             kCallMonitorKey, kNumbersKey, kOutgoingKey};
 constexpr std::string_view kDeviceAccepted = "an absolute path such as /dev/ttyACM0";
-constexpr std::string_view kSourcesAccepted = "tty, modemmanager or tty,modemmanager";
+constexpr std::string_view kSourcesAccepted =
+    "tty, modemmanager or callmonitor, or several of them joined by commas";
+constexpr std::string_view kCallMonitorAccepted =
+    "a host name or address with an optional port, such as fritz.box, 192.168.178.1:1012 or "
+    "[fd00::1]:1012";
+constexpr std::string_view kNumbersAccepted =
+    "a comma-separated list of phone numbers (digits, +, * and #)";
+// Longest DNS name.
+constexpr std::size_t kMaxHostName = 253;
+constexpr std::size_t kMaxPhoneNumber = 64;
 constexpr std::string_view kFlagAccepted = "a number: 0 is off, any other on";
 // The file is the same on every machine, whatever the user's locale.
 constexpr std::string_view kDecimalSeparator = ".";
@@ -46,19 +63,108 @@ bool IsFlag(const SettingKey& key) {
   return key.name == "Percent" || key.name == "Popup" || key.name == "Enabled";
 }
 
-// Sources: names separated by commas, blanks around each allowed, each once.
-bool ParseSources(std::string_view text, RingSources& sources) {
-  RingSources parsed{false, false};
+bool IsServiceKey(std::string_view key) {
+  for (std::string_view own : kServiceKeys) {
+    if (own == key) return true;
+  }
+  return false;
+}
+
+// Items separated by commas, blanks around each trimmed; false as soon as
+// `item` refuses one.
+template <typename Item>
+bool ForEachItem(std::string_view text, Item item) {
   while (true) {
     const std::size_t comma = text.find(',');
-    const std::string_view name = Trim(text.substr(0, comma));
-    bool* slot = name == "tty" ? &parsed.tty : name == "modemmanager" ? &parsed.modemManager : nullptr;
-    if (slot == nullptr || *slot) return false;
-    *slot = true;
-    if (comma == std::string_view::npos) break;
+    if (!item(Trim(text.substr(0, comma)))) return false;
+    if (comma == std::string_view::npos) return true;
     text.remove_prefix(comma + 1);
   }
-  sources = parsed;
+}
+
+// Sources: names separated by commas, each once.
+bool ParseSources(std::string_view text, RingSources& sources) {
+  RingSources parsed{false, false, false};
+  const bool ok = ForEachItem(text, [&](std::string_view name) {
+    bool* slot = name == "tty"            ? &parsed.tty
+                 : name == "modemmanager" ? &parsed.modemManager
+                 : name == "callmonitor"  ? &parsed.callMonitor
+                                          : nullptr;
+    if (slot == nullptr || *slot) return false;
+    *slot = true;
+    return true;
+  });
+  if (ok) sources = parsed;
+  return ok;
+}
+
+bool IsHostNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '.';
+}
+
+bool IsV6Char(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+}
+
+template <typename Allowed>
+bool AllOf(std::string_view text, Allowed allowed) {
+  for (char c : text) {
+    if (!allowed(c)) return false;
+  }
+  return true;
+}
+
+// host, host:port, v6 alone, [v6] or [v6]:port; a port 1..65535. Whether the
+// host exists is the resolver's business, at connect time.
+bool ParseCallMonitor(std::string_view text, CallMonitorAddress& address) {
+  CallMonitorAddress parsed;
+  std::string_view port;
+  if (!text.empty() && text.front() == '[') {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    parsed.host = std::string(text.substr(1, close - 1));
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return false;
+    if (!rest.empty()) port = rest.substr(1);
+    if (!rest.empty() && port.empty()) return false;
+    if (parsed.host.find(':') == std::string::npos || !AllOf(parsed.host, IsV6Char)) return false;
+  } else if (std::count(text.begin(), text.end(), ':') > 1) {
+    parsed.host = std::string(text);  // IPv6 without a port
+    if (!AllOf(parsed.host, IsV6Char)) return false;
+  } else {
+    const std::size_t colon = text.find(':');
+    parsed.host = std::string(text.substr(0, colon));
+    if (colon != std::string_view::npos) {
+      port = text.substr(colon + 1);
+      if (port.empty()) return false;
+    }
+    if (!AllOf(parsed.host, IsHostNameChar) || parsed.host.starts_with('-')) return false;
+  }
+  if (parsed.host.empty() || parsed.host.size() > kMaxHostName) return false;
+  if (!port.empty()) {
+    if (port.size() > 5 || !AllOf(port, IsDigit)) return false;
+    const int value = std::stoi(std::string(port));
+    if (value < 1 || value > 65535) return false;
+    parsed.port = static_cast<std::uint16_t>(value);
+  }
+  address = std::move(parsed);
+  return true;
+}
+
+// Numbers: empty for all, else numbers separated by commas.
+bool ParseNumbers(std::string_view text, std::vector<std::string>& numbers) {
+  std::vector<std::string> parsed;
+  if (!text.empty()) {
+    const bool ok = ForEachItem(text, [&](std::string_view number) {
+      if (number.empty() || number.size() > kMaxPhoneNumber) return false;
+      if (!AllOf(number, [](char c) { return IsDigit(c) || c == '+' || c == '*' || c == '#'; }))
+        return false;
+      parsed.emplace_back(number);
+      return true;
+    });
+    if (!ok) return false;
+  }
+  numbers = std::move(parsed);
   return true;
 }
 
@@ -81,21 +187,33 @@ class Parser {
     if (!Seen(number, key)) return;
     if (key == kDeviceKey) return Device(number, value);
     if (key == kSourcesKey) return Sources(number, value);
-    if (key == kRestoreKey) return Restore(number, value);
+    if (key == kRestoreKey) return Flag(number, kRestoreKey, value, result_.settings.restore,
+                                        DefaultServiceSettings().restore);
+    if (key == kCallMonitorKey) return CallMonitor(number, value);
+    if (key == kNumbersKey) return Numbers(number, value);
+    if (key == kOutgoingKey) return Flag(number, kOutgoingKey, value, result_.settings.outgoing,
+                                         DefaultServiceSettings().outgoing);
     if (const SettingKey* setting = FindSettingKey(key)) return Setting(number, *setting, value);
   }
 
-  SettingsFileResult& result() { return result_; }
+  // The checks across keys, once every line is read.
+  SettingsFileResult& Finish() {
+    const ServiceSettings& settings = result_.settings;
+    if (settings.sources.callMonitor && settings.callMonitor.host.empty()) {
+      Message(sourcesLine_, "Sources names callmonitor, but no CallMonitor=host is set; the call "
+                            "monitor is not watched");
+    }
+    return result_;
+  }
 
  private:
   // Records the key's line; false for a key that is not known.
   bool Seen(std::size_t number, std::string_view key) {
-    if (key != kDeviceKey && key != kSourcesKey && key != kRestoreKey &&
-        FindSettingKey(key) == nullptr) {
+    if (!IsServiceKey(key) && FindSettingKey(key) == nullptr) {
       std::string known;
       for (const SettingKey& k : SettingKeys()) known += std::string(k.name) + ", ";
-      known += std::string(kDeviceKey) + ", " + std::string(kSourcesKey) + ", " +
-               std::string(kRestoreKey);
+      for (std::string_view own : kServiceKeys) known.append(own).append(", ");
+      known.resize(known.size() - 2);
       Message(number, "unknown key '" + std::string(key) + "' (the keys are " + known + "); ignored");
       return false;
     }
@@ -136,23 +254,36 @@ class Parser {
   }
 
   void Sources(std::size_t number, std::string_view value) {
+    sourcesLine_ = number;
     if (ParseSources(value, result_.settings.sources)) return;
     result_.settings.sources = RingSources{};
     BadValue(number, kSourcesKey, value, kSourcesAccepted, SourcesText(RingSources{}));
   }
 
   // A flag as the record's flags are read: a leading number, 0 is off.
-  void Restore(std::size_t number, std::string_view value) {
-    const bool defaultRestore = DefaultServiceSettings().restore;
+  void Flag(std::size_t number, std::string_view key, std::string_view value, bool& flag,
+            bool defaultValue) {
     if (StartsWithNumber(value)) {
       const Status status = StatusOf([&] {
-        result_.settings.restore = LeadingNumber(value) != 0.0;
+        flag = LeadingNumber(value) != 0.0;
         return kOk;
       });
       if (status == kOk) return;
     }
-    result_.settings.restore = defaultRestore;
-    BadValue(number, kRestoreKey, value, kFlagAccepted, defaultRestore ? "1" : "0");
+    flag = defaultValue;
+    BadValue(number, key, value, kFlagAccepted, defaultValue ? "1" : "0");
+  }
+
+  void CallMonitor(std::size_t number, std::string_view value) {
+    if (ParseCallMonitor(value, result_.settings.callMonitor)) return;
+    result_.settings.callMonitor = {};
+    BadValue(number, kCallMonitorKey, value, kCallMonitorAccepted, "none");
+  }
+
+  void Numbers(std::size_t number, std::string_view value) {
+    if (ParseNumbers(value, result_.settings.numbers)) return;
+    result_.settings.numbers.clear();
+    BadValue(number, kNumbersKey, value, kNumbersAccepted, "none: every call counts");
   }
 
   void BadValue(std::size_t number, std::string_view key, std::string_view value,
@@ -167,6 +298,7 @@ class Parser {
 
   std::string_view fileName_;
   std::vector<std::pair<std::string, std::size_t>> seen_;
+  std::size_t sourcesLine_ = 0;
   SettingsFileResult result_{DefaultServiceSettings(), {}};
 };
 
@@ -189,10 +321,17 @@ std::string TtyPath(const ServiceSettings& settings) {
 }
 
 std::string SourcesText(RingSources sources) {
-  if (sources.tty && sources.modemManager) return "tty,modemmanager";
-  if (sources.tty) return "tty";
-  if (sources.modemManager) return "modemmanager";
-  return "none";
+  std::string text;
+  if (sources.tty) text += ",tty";
+  if (sources.modemManager) text += ",modemmanager";
+  if (sources.callMonitor) text += ",callmonitor";
+  return text.empty() ? "none" : text.substr(1);
+}
+
+std::string CallMonitorText(const CallMonitorAddress& address) {
+  if (address.host.empty()) return {};
+  const bool v6 = address.host.find(':') != std::string::npos;
+  return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
 }
 
 SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fileName) {
@@ -204,7 +343,7 @@ SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fil
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return std::move(parser.result());
+  return std::move(parser.Finish());
 }
 
 SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSettings& after) {
@@ -219,9 +358,24 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   note(kDeviceKey, device(before), device(after));
   note(kSourcesKey, SourcesText(before.sources), SourcesText(after.sources));
   note(kRestoreKey, before.restore ? "1" : "0", after.restore ? "1" : "0");
+  auto address = [](const ServiceSettings& s) {
+    return s.callMonitor.host.empty() ? std::string("(none)") : CallMonitorText(s.callMonitor);
+  };
+  note(kCallMonitorKey, address(before), address(after));
+  auto numbers = [](const ServiceSettings& s) {
+    std::string text;
+    for (const std::string& number : s.numbers) text.append(text.empty() ? "" : ",").append(number);
+    return text.empty() ? std::string("(all)") : text;
+  };
+  note(kNumbersKey, numbers(before), numbers(after));
+  note(kOutgoingKey, before.outgoing ? "1" : "0", after.outgoing ? "1" : "0");
   // What is opened matters, not how it is named: Device=/dev/ttyS0 and
   // COMPort=1 are the same port.
-  change.portChanged = TtyPath(before) != TtyPath(after) || before.sources != after.sources;
+  change.portChanged = TtyPath(before) != TtyPath(after) ||
+                       before.sources.tty != after.sources.tty ||
+                       before.sources.modemManager != after.sources.modemManager;
+  change.callMonitorChanged = before.callMonitor != after.callMonitor ||
+                              before.sources.callMonitor != after.sources.callMonitor;
   return change;
 }
 

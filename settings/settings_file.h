@@ -1,6 +1,6 @@
 // The desktop service's settings file: `Key=value` lines holding the six
 // keys of the plug-in, with their meanings, ranges and conversions, and the
-// service's own Device, Sources and Restore.
+// service's own Device, Sources, Restore, CallMonitor, Numbers and Outgoing.
 //
 // The text's rules:
 //  - blank lines, and lines whose first non-blank character is `#`, are
@@ -13,11 +13,12 @@
 //    give one message naming the file, the line and what is wrong. A bad
 //    value leaves that key at its default; a repeated key's later line wins,
 //    as in systemd's own files;
-//  - a flag (Percent, Popup, Enabled, Restore) must start with a number: the plug-in
+//  - a flag (Percent, Popup, Enabled, Restore, Outgoing) must start with a number: the plug-in
 //    reads a word as 0, but in a hand-written file `Enabled=yes` meaning
 //    "off" would be a trap, so a word is a bad value here.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,19 @@ namespace hushcall {
 struct RingSources {
   bool tty = true;           // a modem on a tty, answering "RING"
   bool modemManager = false; // ModemManager's incoming calls
+  bool callMonitor = false;  // the call monitor of an AVM router, on TCP
   bool operator==(const RingSources&) const = default;
+};
+
+// The router's call monitor's port, unless CallMonitor names another.
+inline constexpr std::uint16_t kCallMonitorPort = 1012;
+
+// Where the call monitor is: a host name, an IPv4 address, or an IPv6
+// address (written in brackets when a port follows).
+struct CallMonitorAddress {
+  std::string host;  // empty: none set
+  std::uint16_t port = kCallMonitorPort;
+  bool operator==(const CallMonitorAddress&) const = default;
 };
 
 struct ServiceSettings {
@@ -38,6 +51,11 @@ struct ServiceSettings {
   std::string device;   // a tty path as written; empty: from COMPort
   RingSources sources;
   bool restore = true;  // put the music back after the calls
+  CallMonitorAddress callMonitor;
+  // The user's own numbers: only calls to them (or, outgoing, from them)
+  // count. Empty: every call.
+  std::vector<std::string> numbers;
+  bool outgoing = false;  // calls the user makes quiet the music too
 };
 
 // The defaults of a service with no file: the plug-in's, except that
@@ -48,8 +66,11 @@ ServiceSettings DefaultServiceSettings();
 // without a device, which names no port.
 std::string TtyPath(const ServiceSettings& settings);
 
-// "tty", "modemmanager", "tty,modemmanager" or "none".
+// The source names joined by commas ("tty,callmonitor"), or "none".
 std::string SourcesText(RingSources sources);
+
+// "host:port", "[v6]:port"; empty for none.
+std::string CallMonitorText(const CallMonitorAddress& address);
 
 struct SettingsFileResult {
   ServiceSettings settings;
@@ -62,10 +83,13 @@ SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fil
 
 // What a reload changed, for the log and for what has to be restarted.
 struct SettingsChange {
-  // The tty to open (Device, or COMPort without one) or the Sources differ:
-  // the ring sources must be reopened. (Enabled is in the changes, and the
-  // record says which way it went.)
+  // The tty to open (Device, or COMPort without one) or the tty and
+  // modemmanager Sources differ: those ring sources must be reopened.
+  // (Enabled is in the changes, and the record says which way it went.)
   bool portChanged = false;
+  // CallMonitor's address, or callmonitor in Sources, differs: the call
+  // monitor must be connected anew. Nothing else reconnects it.
+  bool callMonitorChanged = false;
   // "Volume 50 -> 30", one per changed key, in the file's key order.
   std::vector<std::string> changes;
 };

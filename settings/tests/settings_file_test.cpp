@@ -30,8 +30,11 @@ TEST(SettingsFile, NoTextGivesTheDefaultsWithTheWatchOn) {
   EXPECT_FALSE(r.settings.record.Popup);
   EXPECT_TRUE(r.settings.record.Enabled);
   EXPECT_EQ(r.settings.record.COMPort, 1);
-  EXPECT_EQ(r.settings.sources, (RingSources{true, false}));
+  EXPECT_EQ(r.settings.sources, (RingSources{true, false, false}));
   EXPECT_TRUE(r.settings.restore);
+  EXPECT_EQ(r.settings.callMonitor, CallMonitorAddress{});
+  EXPECT_TRUE(r.settings.numbers.empty());
+  EXPECT_FALSE(r.settings.outgoing);
   EXPECT_EQ(TtyPath(r.settings), "/dev/ttyS0");
   // Every field counts as known, as after a load.
   for (const SettingKey& key : SettingKeys()) EXPECT_TRUE(key.known(r.settings.record)) << key.name;
@@ -49,8 +52,11 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
       "Enabled=0\n"
       "COMPort=3.5\n"
       "Device = /dev/ttyACM0\n"
-      "Sources= modemmanager , tty\n"
-      "Restore = 0");  // no line feed at the end
+      "Sources= modemmanager , tty,callmonitor\n"
+      "Restore = 0\n"
+      "CallMonitor = fritz.box\n"
+      "Numbers = 987654, +49301234567 ,**610\n"
+      "Outgoing=1");  // no line feed at the end
   EXPECT_EQ(r.messages, Messages{});
   EXPECT_EQ(r.settings.record.Action, 40046);
   EXPECT_EQ(r.settings.record.Volume, 30);
@@ -59,8 +65,30 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
   EXPECT_FALSE(r.settings.record.Enabled);
   EXPECT_EQ(r.settings.record.COMPort, 4);  // a half goes to the even one
   EXPECT_EQ(TtyPath(r.settings), "/dev/ttyACM0");
-  EXPECT_EQ(r.settings.sources, (RingSources{true, true}));
+  EXPECT_EQ(r.settings.sources, (RingSources{true, true, true}));
   EXPECT_FALSE(r.settings.restore);
+  EXPECT_EQ(r.settings.callMonitor, (CallMonitorAddress{"fritz.box", 1012}));
+  EXPECT_EQ(r.settings.numbers, (std::vector<std::string>{"987654", "+49301234567", "**610"}));
+  EXPECT_TRUE(r.settings.outgoing);
+}
+
+TEST(SettingsFile, CallMonitorTakesNamesAndAddressesWithOrWithoutAPort) {
+  const std::vector<std::pair<std::string, CallMonitorAddress>> cases = {
+      {"fritz.box", {"fritz.box", 1012}},
+      {"192.168.178.1:1013", {"192.168.178.1", 1013}},
+      {"my-router.lan:65535", {"my-router.lan", 65535}},
+      {"fd00::1", {"fd00::1", 1012}},
+      {"[fd00::1]", {"fd00::1", 1012}},
+      {"[::1]:2000", {"::1", 2000}},
+  };
+  for (const auto& [text, address] : cases) {
+    const SettingsFileResult r = Parse("CallMonitor=" + text);
+    EXPECT_EQ(r.messages, Messages{}) << text;
+    EXPECT_EQ(r.settings.callMonitor, address) << text;
+  }
+  EXPECT_EQ(CallMonitorText({"fd00::1", 1012}), "[fd00::1]:1012");
+  EXPECT_EQ(CallMonitorText({"fritz.box", 7}), "fritz.box:7");
+  EXPECT_EQ(CallMonitorText({}), "");
 }
 
 // The file must read every accepted text as the plug-in's store does, with
@@ -101,18 +129,39 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
       {"COMPort=300", "COMPort='300' is not a number 0..255, rounded; using the default, 1"},
       {"Device=ttyUSB0", "Device='ttyUSB0' is not an absolute path such as /dev/ttyACM0; using "
                          "the default, none: COMPort names the port"},
-      {"Sources=", "Sources='' is not tty, modemmanager or tty,modemmanager; using the default, tty"},
+      {"Sources=", "Sources='' is not tty, modemmanager or callmonitor, or several of them joined "
+                   "by commas; using the default, tty"},
+      {"Sources=callmonitor,tty,callmonitor", "Sources='callmonitor,tty,callmonitor' is not"},
       {"Sources=tty,tty", "Sources='tty,tty' is not"},
       {"Sources=tty,", "Sources='tty,' is not"},
       {"Sources=TTY", "Sources='TTY' is not"},
       {"Restore=no", "Restore='no' is not a number: 0 is off, any other on; using the default, 1"},
       {"Restore=", "Restore='' is not a number"},
+      {"Outgoing=on", "Outgoing='on' is not a number: 0 is off, any other on; using the default, 0"},
+      {"CallMonitor=", "CallMonitor='' is not a host name or address with an optional port, such "
+                       "as fritz.box, 192.168.178.1:1012 or [fd00::1]:1012; using the default, none"},
+      {"CallMonitor=fritz.box:", "CallMonitor='fritz.box:' is not"},
+      {"CallMonitor=fritz.box:0", "CallMonitor='fritz.box:0' is not"},
+      {"CallMonitor=fritz.box:65536", "CallMonitor='fritz.box:65536' is not"},
+      {"CallMonitor=fritz.box:http", "CallMonitor='fritz.box:http' is not"},
+      {"CallMonitor=fritz box", "CallMonitor='fritz box' is not"},
+      {"CallMonitor=-x", "CallMonitor='-x' is not"},
+      {"CallMonitor=[fd00::1", "CallMonitor='[fd00::1' is not"},
+      {"CallMonitor=[fd00::1]1012", "CallMonitor='[fd00::1]1012' is not"},
+      {"CallMonitor=[fritz.box]:1012", "CallMonitor='[fritz.box]:1012' is not"},
+      {"Numbers=987654,,123", "Numbers='987654,,123' is not a comma-separated list of phone "
+                              "numbers (digits, +, * and #); using the default, none: every call "
+                              "counts"},
+      {"Numbers=98 76", "Numbers='98 76' is not"},
+      {"Numbers=SIP0", "Numbers='SIP0' is not"},
   };
   for (const Case& c : cases) {
     const std::string key = c.line.substr(0, c.line.find('='));
     // An earlier good line for the same key: the bad one must not keep it.
-    const std::string good = key == "Device" ? "Device=/dev/ttyUSB1"
-                             : key == "Sources" ? "Sources=modemmanager"
+    const std::string good = key == "Device"        ? "Device=/dev/ttyUSB1"
+                             : key == "Sources"     ? "Sources=modemmanager"
+                             : key == "CallMonitor" ? "CallMonitor=fritz.box"
+                             : key == "Outgoing"    ? "Outgoing=1"
                              : key == "Enabled" || key == "Restore" ? key + "=0"
                                                                      : key + "=3";
     const SettingsFileResult r = Parse("\n" + good + "\n" + c.line + "\n");
@@ -125,7 +174,20 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
     EXPECT_EQ(TtyPath(r.settings), TtyPath(defaults)) << c.line;
     EXPECT_EQ(r.settings.sources, defaults.sources) << c.line;
     EXPECT_EQ(r.settings.restore, defaults.restore) << c.line;
+    EXPECT_EQ(r.settings.callMonitor, defaults.callMonitor) << c.line;
+    EXPECT_EQ(r.settings.numbers, defaults.numbers) << c.line;
+    EXPECT_EQ(r.settings.outgoing, defaults.outgoing) << c.line;
   }
+}
+
+TEST(SettingsFile, TheCallMonitorAsASourceNeedsItsAddress) {
+  SettingsFileResult r = Parse("Sources=tty,callmonitor\nVolume=20\n");
+  EXPECT_EQ(r.messages, (Messages{"hc.conf:1: Sources names callmonitor, but no CallMonitor=host "
+                                  "is set; the call monitor is not watched"}));
+  EXPECT_TRUE(r.settings.sources.callMonitor);
+  r = Parse("CallMonitor=fritz.box\nSources=callmonitor\nNumbers=\n");
+  EXPECT_EQ(r.messages, Messages{});
+  EXPECT_TRUE(r.settings.numbers.empty());
 }
 
 TEST(SettingsFile, LinesThatAreNotSettingsAreNamedAndSkipped) {
@@ -138,10 +200,12 @@ TEST(SettingsFile, LinesThatAreNotSettingsAreNamedAndSkipped) {
       "Volume=70\n");
   EXPECT_EQ(r.messages,
             (Messages{"hc.conf:2: unknown key 'volume' (the keys are Action, Volume, Percent, "
-                      "Popup, Enabled, COMPort, Device, Sources, Restore); ignored",
+                      "Popup, Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
+                      "Outgoing); ignored",
                       "hc.conf:3: 'Volume 40' is not a Key=value line; ignored",
                       "hc.conf:4: unknown key '' (the keys are Action, Volume, Percent, Popup, "
-                      "Enabled, COMPort, Device, Sources, Restore); ignored",
+                      "Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
+                      "Outgoing); ignored",
                       "hc.conf:6: Volume is also set on line 1; this line wins"}));
   EXPECT_EQ(r.settings.record.Volume, 70);
 }
@@ -153,6 +217,7 @@ TEST(SettingsFile, ReloadReportsChangesAndWhetherThePortMustReopen) {
     std::string text;
     bool portChanged;
     std::vector<std::string> changes;
+    bool callMonitorChanged = false;
   };
   const std::vector<Case> cases = {
       {"", false, {}},
@@ -164,10 +229,15 @@ TEST(SettingsFile, ReloadReportsChangesAndWhetherThePortMustReopen) {
       {"Device=/dev/ttyS0", false, {"Device (from COMPort) -> /dev/ttyS0"}},
       {"Sources=tty,modemmanager", true, {"Sources tty -> tty,modemmanager"}},
       {"Restore=0", false, {"Restore 1 -> 0"}},
+      // The call monitor reconnects for its own address alone.
+      {"Sources=tty,callmonitor", false, {"Sources tty -> tty,callmonitor"}, true},
+      {"CallMonitor=fritz.box", false, {"CallMonitor (none) -> fritz.box:1012"}, true},
+      {"Numbers=1,2\nOutgoing=1", false, {"Numbers (all) -> 1,2", "Outgoing 0 -> 1"}},
   };
   for (const Case& c : cases) {
     const SettingsChange change = CompareSettings(base, parse(c.text));
     EXPECT_EQ(change.portChanged, c.portChanged) << c.text;
+    EXPECT_EQ(change.callMonitorChanged, c.callMonitorChanged) << c.text;
     EXPECT_EQ(change.changes, c.changes) << c.text;
   }
   // With a device named, COMPort no longer chooses the port.
