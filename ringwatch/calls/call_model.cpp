@@ -39,6 +39,13 @@ bool Call::endKnown() const {
   return std::any_of(legs.begin(), legs.end(), [](const CallLeg& leg) { return leg.endKnown; });
 }
 
+bool CallModel::Quiets(const CallReport& report) const {
+  if (report.direction == CallDirection::kIncoming) return report.phase == CallPhase::kRinging;
+  // A call the user makes, when it counts, from its dialling on; one seen
+  // first answered still has its whole talk ahead.
+  return settings_.outgoing && report.phase != CallPhase::kEnded;
+}
+
 CallModel::CallModel(CallClock& clock, QuietReactions& reactions, const ServiceSettings& settings)
     : clock_(clock), reactions_(reactions), settings_(settings) {
   clock_.SetOnWake([this] { OnWake(); });
@@ -116,8 +123,7 @@ void CallModel::Report(const CallReport& report) {
       Call fresh;
       fresh.direction = report.direction;
       fresh.phase = report.phase;
-      fresh.inQuiet = quiet_ || (report.direction == CallDirection::kIncoming &&
-                                 report.phase == CallPhase::kRinging);
+      fresh.inQuiet = quiet_ || Quiets(report);
       calls_.push_back(std::move(fresh));
       call = &calls_.back();
       if (!quiet_ && call->inQuiet) {

@@ -1,6 +1,7 @@
 // The one place where the reports of every call source meet. It folds them
 // into calls, and the calls into two moments:
-//  - quiet: an incoming call's first ring while no quiet is on;
+//  - quiet: an incoming call's first ring while no quiet is on, or with
+//    Outgoing on, a call the user makes;
 //  - put back: every call that began while the music was quiet (the one
 //    that quieted it included) has ended.
 // Put back is skipped when Restore is off, or when a call of the quiet had
@@ -60,7 +61,8 @@ struct Call {
 
 class CallModel {
  public:
-  // `settings.restore` is read when the calls of a quiet are over. The
+  // `settings.outgoing` is read when a call begins, `settings.restore` when
+  // the calls of a quiet are over. The
   // clock, the reactions and the settings must outlive the model.
   CallModel(CallClock& clock, QuietReactions& reactions, const ServiceSettings& settings);
   ~CallModel();
@@ -76,6 +78,8 @@ class CallModel {
   const std::vector<Call>& calls() const { return calls_; }
 
  private:
+  // Whether a call that begins with `report` quiets the music.
+  bool Quiets(const CallReport& report) const;
   Call* FindLeg(const CallReport& report, CallLeg*& leg);
   Call* FindSameCall(const CallReport& report);
   bool RecentlyEnded(const CallReport& report) const;

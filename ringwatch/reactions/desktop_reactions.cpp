@@ -9,6 +9,9 @@ namespace hushcall::ringwatch {
 namespace {
 
 std::string CallerText(const Call& call) {
+  if (call.direction == CallDirection::kOutgoing) {
+    return call.number.known() ? "to " + call.number.text : "to an unknown number";
+  }
   switch (call.number.kind) {
     case CallerDetail::Kind::kKnown:
       return "from " + call.number.text;
@@ -25,7 +28,9 @@ std::string CallerText(const Call& call) {
 }  // namespace
 
 void DesktopReactions::Quiet(const Call& call) {
-  log_.Line("a call rings (" + CallerText(call) + "): quieting the players");
+  const bool outgoing = call.direction == CallDirection::kOutgoing;
+  log_.Line(outgoing ? "a call is made (" + CallerText(call) + "): quieting the players"
+                     : "a call rings (" + CallerText(call) + "): quieting the players");
   const Status status = StatusOf([&] {
     players_.FirstRing();
     return kOk;
@@ -34,7 +39,8 @@ void DesktopReactions::Quiet(const Call& call) {
     log_.Line("the reaction to the call failed");
     return;
   }
-  if (settings_.Popup) boxes_.Show(kRingingText, kProductName, kMbExclamationOk);
+  // The user is dialling: nothing rings to tell of.
+  if (settings_.Popup && !outgoing) boxes_.Show(kRingingText, kProductName, kMbExclamationOk);
 }
 
 void DesktopReactions::PutBack() {

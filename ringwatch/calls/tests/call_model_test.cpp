@@ -1,6 +1,6 @@
 // The call model on fake time: calls from several sources overlapping, one
 // call heard by two sources, a modem's call inside another, the user's
-// change during a call, Restore=0, and a source that stops.
+// change during a call, Restore=0, Outgoing=1, and a source that stops.
 #include "ringwatch/calls/call_model.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +63,12 @@ CallReport Router(std::string id, CallPhase phase, std::string number = "") {
 }
 CallReport Mm(std::string id, CallPhase phase, std::string number = "") {
   return Report("modemmanager", std::move(id), phase, std::move(number));
+}
+// A call the user makes, to 333.
+CallReport Dialled(std::string id, CallPhase phase) {
+  CallReport report = Router(std::move(id), phase, "333");
+  report.direction = CallDirection::kOutgoing;
+  return report;
 }
 // A modem's ring: no number, no end.
 CallReport TtyRing(std::string id) {
@@ -180,6 +186,23 @@ TEST_F(CallModelTest, RestoreOffKeepsTheMusicQuietAndTheNextCallQuietsAgain) {
   model_.Report(Mm("/Call/1", CallPhase::kEnded));
   model_.Report(Mm("/Call/2", CallPhase::kRinging, "222"));
   EXPECT_EQ(reactions_.said, (Said{"quiet 111", "kept: Restore=0", "quiet 222"}));
+}
+
+TEST_F(CallModelTest, OutgoingOnQuietsACallTheUserMakesUntilItsEnd) {
+  settings_.outgoing = true;
+  model_.Report(Dialled("1", CallPhase::kRinging));
+  EXPECT_TRUE(model_.quiet());
+  model_.Report(Dialled("1", CallPhase::kAnswered));
+  model_.Report(Dialled("1", CallPhase::kEnded));
+  // One seen first when it is answered still quiets; an end alone does not.
+  model_.Report(Dialled("2", CallPhase::kEnded));
+  model_.Report(Dialled("3", CallPhase::kAnswered));
+  model_.Report(Dialled("3", CallPhase::kEnded));
+  EXPECT_EQ(reactions_.said, (Said{"quiet 333", "put back", "quiet 333", "put back"}));
+  // Read as each call begins: turned off, the next call made quiets nothing.
+  settings_.outgoing = false;
+  model_.Report(Dialled("4", CallPhase::kRinging));
+  EXPECT_FALSE(model_.quiet());
 }
 
 TEST_F(CallModelTest, AStoppedSourceTakesItsCallsAndTheirEndIsUnknown) {
