@@ -1,21 +1,28 @@
 // The call monitor's reading over any byte stream cut into any reads, as a
 // router (or anything else on port 1012) may send it: the lines are the
-// same whatever the cuts, none is longer than the limit, and every line
-// read as a call has a connection id of digits.
+// same whatever the cuts, none is longer than the limit, every line read as
+// a call has a connection id of digits, and the reader reports an answer or
+// end only of a call it reported ringing, with no more calls open at once
+// than it allows.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
+#include "ringwatch/sources/callmonitor/call_monitor_reader.h"
 #include "ringwatch/sources/callmonitor/line_splitter.h"
 
 namespace {
 
 using hushcall::ringwatch::CallMonitorLine;
+using hushcall::ringwatch::CallMonitorReader;
+using hushcall::ringwatch::CallPhase;
 using hushcall::ringwatch::LineSplitter;
 
 void Check(bool ok) {
@@ -47,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const LineSplitter::Lines all = whole.Feed(stream);
   for (const std::string& line : all.complete) CheckLine(line, limit);
 
+  // Every number counts: all the calls reach the checks.
+  const std::vector<std::string> anyNumber;
+  CallMonitorReader reader(anyNumber);
+  std::set<std::string> open;
   LineSplitter cut(limit);
   std::vector<std::string> lines;
   std::size_t dropped = 0;
@@ -58,6 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineSplitter::Lines some = cut.Feed(std::string_view(stream).substr(at, end - at));
     for (std::string& line : some.complete) lines.push_back(std::move(line));
     dropped += some.dropped;
+    const CallMonitorReader::Read read = reader.Feed(std::string_view(stream).substr(at, end - at));
+    for (const auto& report : read.reports) {
+      if (report.phase == CallPhase::kRinging) {
+        Check(open.insert(report.id).second);
+      } else {
+        Check(open.count(report.id) == 1);
+        if (report.phase == CallPhase::kEnded) open.erase(report.id);
+      }
+    }
+    Check(open.size() <= hushcall::ringwatch::kCallMonitorMaxCalls);
     at = end;
   }
   if (at == stream.size()) {
