@@ -22,6 +22,12 @@ std::string DescribeSettings(const ServiceSettings& settings) {
   text.append("Device=").append(settings.device).append(" Sources=");
   text.append(SourcesText(settings.sources));
   text.append(" Restore=").append(settings.restore ? "1" : "0");
+  text.append(" CallMonitor=").append(CallMonitorText(settings.callMonitor));
+  text.append(" Numbers=");
+  for (std::size_t i = 0; i < settings.numbers.size(); ++i) {
+    text.append(i == 0 ? "" : ",").append(settings.numbers[i]);
+  }
+  text.append(" Outgoing=").append(settings.outgoing ? "1" : "0");
   const std::string tty = TtyPath(settings);
   if (settings.sources.tty) text.append("; tty ").append(tty.empty() ? "(none: COMPort=0)" : tty);
   return text;
@@ -73,14 +79,23 @@ SettingsChange Service::Reload() {
   for (const std::string& line : change.changes) log_.Line("reload: " + line);
   settings_ = loaded.settings;
   // The running parts read the same settings, so Action, Volume, Percent,
-  // Popup and Restore apply from the next call; a new port or Sources, or
-  // Enabled flipped, means the sources are made again.
-  if (change.portChanged || sourcesOn_ != settings_.record.Enabled) {
-    if (change.portChanged) {
-      log_.Line("reload: the port or sources changed; restarting the ring sources");
-    }
+  // Popup, Restore, Numbers and Outgoing apply from the next call; Enabled
+  // flipped makes or ends every source, and a source whose own keys changed
+  // is made again, the others left as they are.
+  if (sourcesOn_ != settings_.record.Enabled) {
     StopSources();
     StartSources();
+  } else if (sourcesOn_) {
+    if (change.portChanged) {
+      log_.Line("reload: the port or sources changed; restarting the ring sources");
+      StopRingSources();
+      StartRingSources();
+    }
+    if (change.callMonitorChanged) {
+      log_.Line("reload: the call monitor changed; connecting anew");
+      StopCallMonitor();
+      StartCallMonitor();
+    }
   }
   return change;
 }
@@ -91,6 +106,17 @@ void Service::StartSources() {
     return;
   }
   sourcesOn_ = true;
+  StartRingSources();
+  StartCallMonitor();
+}
+
+void Service::StopSources() {
+  sourcesOn_ = false;
+  StopRingSources();
+  StopCallMonitor();
+}
+
+void Service::StartRingSources() {
   const auto heard = [this](const ringwatch::CallReport& report) { Heard(report); };
   if (settings_.sources.modemManager) {
     // ModemManager may come later, or restart: the source waits for it.
@@ -106,8 +132,7 @@ void Service::StartSources() {
   }
 }
 
-void Service::StopSources() {
-  sourcesOn_ = false;
+void Service::StopRingSources() {
   modemManager_.reset();
   system_.reset();
   tty_.reset();
@@ -116,6 +141,22 @@ void Service::StopSources() {
     model_->Forget(ringwatch::kModemManagerSource);
     model_->Forget(ringwatch::kTtySource);
   }
+}
+
+void Service::StartCallMonitor() {
+  // Without an address the settings have said so already.
+  if (!settings_.sources.callMonitor || settings_.callMonitor.host.empty()) return;
+  // It reads Numbers from settings_, which a reload changes in place.
+  callMonitor_ = std::make_unique<ringwatch::CallMonitorCalls>(
+      loop_, settings_, *boxes_, log_,
+      [this](const ringwatch::CallReport& report) { Heard(report); },
+      [this] { model_->Forget(ringwatch::kCallMonitorSource); });
+  callMonitor_->Start();
+}
+
+void Service::StopCallMonitor() {
+  callMonitor_.reset();
+  if (model_ != nullptr) model_->Forget(ringwatch::kCallMonitorSource);
 }
 
 void Service::Heard(const ringwatch::CallReport& report) {

@@ -16,6 +16,8 @@
 #include "ringwatch/reactions/desktop_reactions.h"
 #include "ringwatch/reactions/mpris_reaction.h"
 #include "ringwatch/reactions/notification_boxes.h"
+#include "ringwatch/sources/callmonitor/call_monitor_calls.h"
+#include "ringwatch/sources/callmonitor/call_monitor_line.h"
 #include "ringwatch/sources/modemmanager/modem_manager_calls.h"
 #include "ringwatch/sources/tty/tty_calls.h"
 #include "settings/settings_file.h"
@@ -34,8 +36,9 @@ class Service {
   void Start();
 
   // Reads the file again (SIGHUP). Logs its messages and each changed key;
-  // restarts the call sources when the port or Sources changed, else hands
-  // the new settings to the running ones. A file that cannot be read keeps
+  // restarts the tty and ModemManager when the port or their Sources
+  // changed, and reconnects the call monitor when its address or Sources
+  // entry changed; the running sources read the other settings anew. A file that cannot be read keeps
   // the current settings (reported with nothing changed); an absent one
   // means the defaults, as at start.
   SettingsChange Reload();
@@ -49,6 +52,10 @@ class Service {
   void Report(const LoadedSettings& loaded);
   void StartSources();
   void StopSources();
+  void StartRingSources();
+  void StopRingSources();
+  void StartCallMonitor();
+  void StopCallMonitor();
   // Every source's report goes through here to the call model.
   void Heard(const ringwatch::CallReport& report);
   void Lost(std::string_view why);
@@ -67,11 +74,13 @@ class Service {
   std::unique_ptr<ringwatch::DesktopReactions> reactions_;
   std::unique_ptr<ringwatch::LoopCallClock> clock_;
   std::unique_ptr<ringwatch::CallModel> model_;
-  // The call sources, made again when the port, Sources or Enabled change.
+  // The call sources, made again when the port, CallMonitor, Sources or
+  // Enabled change.
   bool sourcesOn_ = false;
   std::unique_ptr<ringwatch::TtyCalls> tty_;
   std::unique_ptr<ringwatch::Bus> system_;
   std::unique_ptr<ringwatch::ModemManagerCalls> modemManager_;
+  std::unique_ptr<ringwatch::CallMonitorCalls> callMonitor_;
 };
 
 // One line: every key's value and the tty it names.

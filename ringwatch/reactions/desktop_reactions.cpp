@@ -51,8 +51,8 @@ void DesktopReactions::PutBack() {
 void DesktopReactions::KeptQuiet(KeptQuietBecause why) {
   log_.Line(why == KeptQuietBecause::kRestoreOff
                 ? "the calls are over; the players stay as they are (Restore=0)"
-                : "the calls are over; the players stay as they are, since how a call seen on "
-                  "the tty alone went is not known");
+                : "the calls are over; the players stay as they are, since how a call went is "
+                  "not known (heard on the tty alone, or its source went away)");
 }
 
 }  // namespace hushcall::ringwatch
