@@ -59,11 +59,25 @@ with tempfile.TemporaryDirectory() as tmp:
     r = run("--check", "--config", conf)
     check(r.returncode == 0 and r.stdout == f"{conf}: clean\n", f"--check of a clean file: {r.returncode} {r.stdout!r}")
     with open(conf, "w") as f:
-        f.write("Volume=300\nEnabled=yes\nRestore=no\n")
+        f.write("Volume=300\nEnabled=yes\nRestore=no\nCallMonitor=fritz.box:0\nNumbers=1,,2\n"
+                "Outgoing=yes\nSources=callmonitor,tty,callmonitor\n")
     r = run("--check", "--config", conf)
-    check(r.returncode == 1 and r.stdout.count("\n") == 3 and f"{conf}:2: Enabled='yes'" in r.stdout
-          and f"{conf}:3: Restore='no'" in r.stdout,
-          f"--check of a file with three bad lines: {r.returncode} {r.stdout!r}")
+    check(r.returncode == 1 and r.stdout.count("\n") == 7 and f"{conf}:2: Enabled='yes'" in r.stdout
+          and f"{conf}:3: Restore='no'" in r.stdout and f"{conf}:4: CallMonitor='fritz.box:0'" in r.stdout
+          and f"{conf}:5: Numbers='1,,2'" in r.stdout and f"{conf}:6: Outgoing='yes'" in r.stdout
+          and f"{conf}:7: Sources='callmonitor,tty,callmonitor'" in r.stdout,
+          f"--check of a file with seven bad lines: {r.returncode} {r.stdout!r}")
+    # The example file, every key's line taken in: clean, so it names no key
+    # or value the service would refuse.
+    example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "hushcall.conf.example")
+    with open(example) as f:
+        taken = [l[1:] if l.startswith("#") and "=" in l and " " not in l.split("=")[0] else l
+                 for l in f.read().splitlines()]
+    with open(conf, "w") as f:
+        f.write("\n".join(taken) + "\n")
+    r = run("--check", "--config", conf)
+    check(r.returncode == 0 and sum("=" in l and not l.startswith("#") for l in taken) == 12,
+          f"--check of the example with all its twelve keys set: {r.returncode} {r.stdout!r}")
     # Through the default place: XDG_CONFIG_HOME, where nothing is yet.
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, "xdg"))
     r = run("--check", env=env)
