@@ -29,6 +29,8 @@ HostLookup::HostLookup(EventLoop& loop, const std::string& host, std::uint16_t p
   shared_->ready.reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
   if (!shared_->ready) FailWithErrno();
   watch_ = loop.Add(shared_->ready.get(), EPOLLIN, [this](std::uint32_t) { OnReady(); });
+  // The thread takes the caller's signal mask: the service's signals stay
+  // blocked there, for its signalfd alone.
   try {
     std::thread(
         [shared = shared_, host, service = std::to_string(port)] { Look(*shared, host, service); })
