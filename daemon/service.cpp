@@ -28,6 +28,7 @@ std::string DescribeSettings(const ServiceSettings& settings) {
     text.append(i == 0 ? "" : ",").append(settings.numbers[i]);
   }
   text.append(" Outgoing=").append(settings.outgoing ? "1" : "0");
+  text.append(" CallerId=").append(settings.callerId ? "1" : "0");
   const std::string tty = TtyPath(settings);
   if (settings.sources.tty) text.append("; tty ").append(tty.empty() ? "(none: COMPort=0)" : tty);
   return text;

@@ -18,9 +18,10 @@ constexpr std::string_view kRestoreKey = "Restore";
 constexpr std::string_view kCallMonitorKey = "CallMonitor";
 constexpr std::string_view kNumbersKey = "Numbers";
 constexpr std::string_view kOutgoingKey = "Outgoing";
+constexpr std::string_view kCallerIdKey = "CallerId";
 // The service's own keys, in the order the messages and changes name them.
-constexpr std::string_view kServiceKeys[] = {kDeviceKey,      kSourcesKey, kRestoreKey,
-                                             kCallMonitorKey, kNumbersKey, kOutgoingKey};
+constexpr std::string_view kServiceKeys[] = {kDeviceKey,  kSourcesKey,  kRestoreKey, kCallMonitorKey,
+                                             kNumbersKey, kOutgoingKey, kCallerIdKey};
 constexpr std::string_view kDeviceAccepted = "an absolute path such as /dev/ttyACM0";
 constexpr std::string_view kSourcesAccepted =
     "tty, modemmanager or callmonitor, or several of them joined by commas";
@@ -193,6 +194,8 @@ class Parser {
     if (key == kNumbersKey) return Numbers(number, value);
     if (key == kOutgoingKey) return Flag(number, kOutgoingKey, value, result_.settings.outgoing,
                                          DefaultServiceSettings().outgoing);
+    if (key == kCallerIdKey) return Flag(number, kCallerIdKey, value, result_.settings.callerId,
+                                         DefaultServiceSettings().callerId);
     if (const SettingKey* setting = FindSettingKey(key)) return Setting(number, *setting, value);
   }
 
@@ -369,11 +372,13 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   };
   note(kNumbersKey, numbers(before), numbers(after));
   note(kOutgoingKey, before.outgoing ? "1" : "0", after.outgoing ? "1" : "0");
+  note(kCallerIdKey, before.callerId ? "1" : "0", after.callerId ? "1" : "0");
   // What is opened matters, not how it is named: Device=/dev/ttyS0 and
   // COMPort=1 are the same port.
   change.portChanged = TtyPath(before) != TtyPath(after) ||
                        before.sources.tty != after.sources.tty ||
-                       before.sources.modemManager != after.sources.modemManager;
+                       before.sources.modemManager != after.sources.modemManager ||
+                       before.callerId != after.callerId;
   change.callMonitorChanged = before.callMonitor != after.callMonitor ||
                               before.sources.callMonitor != after.sources.callMonitor;
   return change;

@@ -1,6 +1,7 @@
 // The desktop service's settings file: `Key=value` lines holding the six
 // keys of the plug-in, with their meanings, ranges and conversions, and the
-// service's own Device, Sources, Restore, CallMonitor, Numbers and Outgoing.
+// service's own Device, Sources, Restore, CallMonitor, Numbers, Outgoing and
+// CallerId.
 //
 // The text's rules:
 //  - blank lines, and lines whose first non-blank character is `#`, are
@@ -13,7 +14,7 @@
 //    give one message naming the file, the line and what is wrong. A bad
 //    value leaves that key at its default; a repeated key's later line wins,
 //    as in systemd's own files;
-//  - a flag (Percent, Popup, Enabled, Restore, Outgoing) must start with a number: the plug-in
+//  - a flag (Percent, Popup, Enabled, Restore, Outgoing, CallerId) must start with a number: the plug-in
 //    reads a word as 0, but in a hand-written file `Enabled=yes` meaning
 //    "off" would be a trap, so a word is a bad value here.
 #pragma once
@@ -56,6 +57,7 @@ struct ServiceSettings {
   // count. Empty: every call.
   std::vector<std::string> numbers;
   bool outgoing = false;  // calls the user makes quiet the music too
+  bool callerId = false;  // ask the tty's modem for the caller's number and name
 };
 
 // The defaults of a service with no file: the plug-in's, except that
@@ -83,8 +85,8 @@ SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fil
 
 // What a reload changed, for the log and for what has to be restarted.
 struct SettingsChange {
-  // The tty to open (Device, or COMPort without one) or the tty and
-  // modemmanager Sources differ: those ring sources must be reopened.
+  // The tty to open (Device, or COMPort without one), CallerId, or the tty
+  // and modemmanager Sources differ: those ring sources must be reopened.
   // (Enabled is in the changes, and the record says which way it went.)
   bool portChanged = false;
   // CallMonitor's address, or callmonitor in Sources, differs: the call

@@ -60,13 +60,14 @@ with tempfile.TemporaryDirectory() as tmp:
     check(r.returncode == 0 and r.stdout == f"{conf}: clean\n", f"--check of a clean file: {r.returncode} {r.stdout!r}")
     with open(conf, "w") as f:
         f.write("Volume=300\nEnabled=yes\nRestore=no\nCallMonitor=fritz.box:0\nNumbers=1,,2\n"
-                "Outgoing=yes\nSources=callmonitor,tty,callmonitor\n")
+                "Outgoing=yes\nSources=callmonitor,tty,callmonitor\nCallerId=on\n")
     r = run("--check", "--config", conf)
-    check(r.returncode == 1 and r.stdout.count("\n") == 7 and f"{conf}:2: Enabled='yes'" in r.stdout
+    check(r.returncode == 1 and r.stdout.count("\n") == 8 and f"{conf}:2: Enabled='yes'" in r.stdout
           and f"{conf}:3: Restore='no'" in r.stdout and f"{conf}:4: CallMonitor='fritz.box:0'" in r.stdout
           and f"{conf}:5: Numbers='1,,2'" in r.stdout and f"{conf}:6: Outgoing='yes'" in r.stdout
-          and f"{conf}:7: Sources='callmonitor,tty,callmonitor'" in r.stdout,
-          f"--check of a file with seven bad lines: {r.returncode} {r.stdout!r}")
+          and f"{conf}:7: Sources='callmonitor,tty,callmonitor'" in r.stdout
+          and f"{conf}:8: CallerId='on'" in r.stdout,
+          f"--check of a file with eight bad lines: {r.returncode} {r.stdout!r}")
     # The example file, every key's line taken in: clean, so it names no key
     # or value the service would refuse.
     example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "hushcall.conf.example")

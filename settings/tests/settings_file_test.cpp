@@ -35,6 +35,7 @@ TEST(SettingsFile, NoTextGivesTheDefaultsWithTheWatchOn) {
   EXPECT_EQ(r.settings.callMonitor, CallMonitorAddress{});
   EXPECT_TRUE(r.settings.numbers.empty());
   EXPECT_FALSE(r.settings.outgoing);
+  EXPECT_FALSE(r.settings.callerId);
   EXPECT_EQ(TtyPath(r.settings), "/dev/ttyS0");
   // Every field counts as known, as after a load.
   for (const SettingKey& key : SettingKeys()) EXPECT_TRUE(key.known(r.settings.record)) << key.name;
@@ -56,7 +57,8 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
       "Restore = 0\n"
       "CallMonitor = fritz.box\n"
       "Numbers = 987654, +49301234567 ,**610\n"
-      "Outgoing=1");  // no line feed at the end
+      "Outgoing=1\n"
+      "CallerId = 1");  // no line feed at the end
   EXPECT_EQ(r.messages, Messages{});
   EXPECT_EQ(r.settings.record.Action, 40046);
   EXPECT_EQ(r.settings.record.Volume, 30);
@@ -70,6 +72,7 @@ TEST(SettingsFile, CleanFileWithBlanksCommentsAndCrlfReadsEveryKey) {
   EXPECT_EQ(r.settings.callMonitor, (CallMonitorAddress{"fritz.box", 1012}));
   EXPECT_EQ(r.settings.numbers, (std::vector<std::string>{"987654", "+49301234567", "**610"}));
   EXPECT_TRUE(r.settings.outgoing);
+  EXPECT_TRUE(r.settings.callerId);
 }
 
 TEST(SettingsFile, CallMonitorTakesNamesAndAddressesWithOrWithoutAPort) {
@@ -138,6 +141,7 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
       {"Restore=no", "Restore='no' is not a number: 0 is off, any other on; using the default, 1"},
       {"Restore=", "Restore='' is not a number"},
       {"Outgoing=on", "Outgoing='on' is not a number: 0 is off, any other on; using the default, 0"},
+      {"CallerId=yes", "CallerId='yes' is not a number: 0 is off, any other on; using the default, 0"},
       {"CallMonitor=", "CallMonitor='' is not a host name or address with an optional port, such "
                        "as fritz.box, 192.168.178.1:1012 or [fd00::1]:1012; using the default, none"},
       {"CallMonitor=fritz.box:", "CallMonitor='fritz.box:' is not"},
@@ -161,7 +165,7 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
     const std::string good = key == "Device"        ? "Device=/dev/ttyUSB1"
                              : key == "Sources"     ? "Sources=modemmanager"
                              : key == "CallMonitor" ? "CallMonitor=fritz.box"
-                             : key == "Outgoing"    ? "Outgoing=1"
+                             : key == "Outgoing" || key == "CallerId" ? key + "=1"
                              : key == "Enabled" || key == "Restore" ? key + "=0"
                                                                      : key + "=3";
     const SettingsFileResult r = Parse("\n" + good + "\n" + c.line + "\n");
@@ -177,6 +181,7 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
     EXPECT_EQ(r.settings.callMonitor, defaults.callMonitor) << c.line;
     EXPECT_EQ(r.settings.numbers, defaults.numbers) << c.line;
     EXPECT_EQ(r.settings.outgoing, defaults.outgoing) << c.line;
+    EXPECT_EQ(r.settings.callerId, defaults.callerId) << c.line;
   }
 }
 
@@ -201,11 +206,11 @@ TEST(SettingsFile, LinesThatAreNotSettingsAreNamedAndSkipped) {
   EXPECT_EQ(r.messages,
             (Messages{"hc.conf:2: unknown key 'volume' (the keys are Action, Volume, Percent, "
                       "Popup, Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
-                      "Outgoing); ignored",
+                      "Outgoing, CallerId); ignored",
                       "hc.conf:3: 'Volume 40' is not a Key=value line; ignored",
                       "hc.conf:4: unknown key '' (the keys are Action, Volume, Percent, Popup, "
                       "Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
-                      "Outgoing); ignored",
+                      "Outgoing, CallerId); ignored",
                       "hc.conf:6: Volume is also set on line 1; this line wins"}));
   EXPECT_EQ(r.settings.record.Volume, 70);
 }
@@ -233,6 +238,8 @@ TEST(SettingsFile, ReloadReportsChangesAndWhetherThePortMustReopen) {
       {"Sources=tty,callmonitor", false, {"Sources tty -> tty,callmonitor"}, true},
       {"CallMonitor=fritz.box", false, {"CallMonitor (none) -> fritz.box:1012"}, true},
       {"Numbers=1,2\nOutgoing=1", false, {"Numbers (all) -> 1,2", "Outgoing 0 -> 1"}},
+      // The modem is asked for caller ID as it is reset: the tty is opened anew.
+      {"CallerId=1", true, {"CallerId 0 -> 1"}},
   };
   for (const Case& c : cases) {
     const SettingsChange change = CompareSettings(base, parse(c.text));
