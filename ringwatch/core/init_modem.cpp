@@ -72,6 +72,7 @@ ModRing::Attempt ModRing::ResetModem(const Activation& activation, std::string& 
     Port().SetRThreshold(kReceiveThreshold);
     // A new session on the line: nothing read before belongs to it.
     scanner_.Reset();
+    if (session_ != nullptr) session_->Answered(Port());
     return Attempt::kAnswered;
   } catch (const std::exception&) {
     return Attempt::kFailed;

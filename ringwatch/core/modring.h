@@ -9,6 +9,7 @@
 #include "ringwatch/core/call_reaction.h"
 #include "ringwatch/core/event_pump.h"
 #include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/modem_session.h"
 #include "ringwatch/core/ring_scanner.h"
 #include "ringwatch/core/ring_watch.h"
 #include "settings/settings.h"
@@ -27,6 +28,10 @@ class ModRing final : public RingWatch {
  public:
   ModRing(Settings& settings, OptionsDialog& frmOptions, MessageBoxes& messageBoxes,
           CallReaction& reaction, EventPump& pump);
+
+  // Extends the modem's session; null (the default) for none. The session
+  // must outlive this object or be unset first.
+  void SetSession(ModemSession* session) { session_ = session; }
 
   // Opens COMPort, resets the modem and waits up to 5 s for "OK" CR LF, then
   // raises receive events at 5 characters. Failures ask the user (retry,
@@ -93,6 +98,7 @@ class ModRing final : public RingWatch {
   bool popupShown_ = false;        // "The phone is ringing!" is being shown
   bool lostNoticeShown_ = false;   // the lost-line notice is being shown
   bool noModemShown_ = false;      // the quiet start's notice is being shown
+  ModemSession* session_ = nullptr;
 };
 
 }  // namespace hushcall::ringwatch

@@ -34,6 +34,7 @@ void ModRing::MSComm1_OnComm() {
   }
   const bool found = scanner_.Scan(text);
   if (found && enabled) OnRing();
+  if (session_ != nullptr) session_->Received(text);
 }
 
 void ModRing::OnRing() {
