@@ -16,7 +16,7 @@
 
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
 #include "ringwatch/sources/callmonitor/call_monitor_reader.h"
-#include "ringwatch/sources/callmonitor/line_splitter.h"
+#include "ringwatch/calls/line_splitter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ringwatch/sources/callmonitor/line_splitter.h"
+#include "ringwatch/calls/line_splitter.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-// The call monitor's byte stream cut into lines at LF, each at most
-// kCallMonitorMaxLine bytes. A longer line is dropped whole, up to its LF,
-// and counted, so that a peer that never sends a line end costs a bounded
-// buffer and nothing else.
+// A source's byte stream (the call monitor's, a modem's) cut into lines at
+// LF, each at most a given length. A longer line is dropped whole, up to
+// its LF, and counted, so that a peer that never sends a line end costs a
+// bounded buffer and nothing else.
 #pragma once
 
 #include <cstddef>

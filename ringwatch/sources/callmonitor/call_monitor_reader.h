@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ringwatch/calls/call_report.h"
-#include "ringwatch/sources/callmonitor/line_splitter.h"
+#include "ringwatch/calls/line_splitter.h"
 
 namespace hushcall::ringwatch {
 

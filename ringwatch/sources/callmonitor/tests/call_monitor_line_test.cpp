@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ringwatch/sources/callmonitor/line_splitter.h"
+#include "ringwatch/calls/line_splitter.h"
 
 namespace hushcall::ringwatch {
 namespace {
