@@ -115,16 +115,18 @@ void CallModel::Report(const CallReport& report) {
   CallLeg* leg = nullptr;
   Call* call = FindLeg(report, leg);
   std::optional<Call> quieting;
+  bool fresh = false;
   if (call == nullptr) {
     // The end of a call never heard, or a late ring of one that is over.
     if (report.phase == CallPhase::kEnded || RecentlyEnded(report)) return;
     call = FindSameCall(report);
     if (call == nullptr) {
-      Call fresh;
-      fresh.direction = report.direction;
-      fresh.phase = report.phase;
-      fresh.inQuiet = quiet_ || Quiets(report);
-      calls_.push_back(std::move(fresh));
+      fresh = true;
+      Call begun;
+      begun.direction = report.direction;
+      begun.phase = report.phase;
+      begun.inQuiet = quiet_ || Quiets(report);
+      calls_.push_back(std::move(begun));
       call = &calls_.back();
       if (!quiet_ && call->inQuiet) {
         quiet_ = true;
@@ -135,11 +137,16 @@ void CallModel::Report(const CallReport& report) {
     call->legs.push_back(CallLeg{report.source, report.id, report.endKnown});
     leg = &call->legs.back();
   }
+  const CallerDetail number = call->number;
+  const CallerDetail name = call->name;
   Apply(*call, *leg, report);
-  // The reaction gets a copy: it may report again, and the calls move.
+  // The reactions get copies: they may report again, and the calls move.
   if (quieting) *quieting = *call;
+  std::optional<Call> learnt;
+  if (!fresh && (call->number != number || call->name != name)) learnt = *call;
   Settle();
   if (quieting) reactions_.Quiet(*quieting);
+  if (learnt) reactions_.CallerKnown(*learnt);
 }
 
 void CallModel::Forget(std::string_view source) {

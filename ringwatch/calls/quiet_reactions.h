@@ -1,5 +1,6 @@
 // What the call model's two moments do to the music: quiet it on the first
-// ring of a call, and put it back once every call of that quiet has ended.
+// ring of a call, and put it back once every call of that quiet has ended;
+// and the caller of a call, when it is learnt after the call began.
 #pragma once
 
 namespace hushcall::ringwatch {
@@ -21,6 +22,9 @@ class QuietReactions {
   // Every call of the quiet has ended: put back what Quiet changed.
   virtual void PutBack() = 0;
   virtual void KeptQuiet(KeptQuietBecause why) = 0;
+  // A call in progress learnt more of its caller's number or name: a
+  // modem's caller ID after its first ring, a second source that knows it.
+  virtual void CallerKnown(const Call& call) = 0;
 };
 
 }  // namespace hushcall::ringwatch

@@ -1,36 +1,18 @@
 #include "ringwatch/reactions/desktop_reactions.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/status.h"
 #include "ringwatch/core/ring_watch_texts.h"
+#include "ringwatch/reactions/caller_texts.h"
 
 namespace hushcall::ringwatch {
-namespace {
-
-std::string CallerText(const Call& call) {
-  if (call.direction == CallDirection::kOutgoing) {
-    return call.number.known() ? "to " + call.number.text : "to an unknown number";
-  }
-  switch (call.number.kind) {
-    case CallerDetail::Kind::kKnown:
-      return "from " + call.number.text;
-    case CallerDetail::Kind::kWithheld:
-      return "from a withheld number";
-    case CallerDetail::Kind::kUnavailable:
-      return "from an unavailable number";
-    case CallerDetail::Kind::kUnknown:
-      break;
-  }
-  return "from an unknown number";
-}
-
-}  // namespace
 
 void DesktopReactions::Quiet(const Call& call) {
   const bool outgoing = call.direction == CallDirection::kOutgoing;
-  log_.Line(outgoing ? "a call is made (" + CallerText(call) + "): quieting the players"
-                     : "a call rings (" + CallerText(call) + "): quieting the players");
+  log_.Line(outgoing ? "a call is made (" + CallLogText(call) + "): quieting the players"
+                     : "a call rings (" + CallLogText(call) + "): quieting the players");
   const Status status = StatusOf([&] {
     players_.FirstRing();
     return kOk;
@@ -40,7 +22,31 @@ void DesktopReactions::Quiet(const Call& call) {
     return;
   }
   // The user is dialling: nothing rings to tell of.
-  if (settings_.Popup && !outgoing) boxes_.Show(kRingingText, kProductName, kMbExclamationOk);
+  if (settings_.Popup && !outgoing) Notify(call, /*change=*/false);
+}
+
+void DesktopReactions::CallerKnown(const Call& call) {
+  log_.Line("caller of the call (" + CallLogText(call) + ")");
+  const bool ours = std::any_of(call.legs.begin(), call.legs.end(), [&](const CallLeg& leg) {
+    return std::find(notified_.begin(), notified_.end(), std::pair(leg.source, leg.id)) !=
+           notified_.end();
+  });
+  if (ours) Notify(call, /*change=*/true);
+}
+
+void DesktopReactions::Notify(const Call& call, bool change) {
+  notified_.clear();
+  for (const CallLeg& leg : call.legs) notified_.emplace_back(leg.source, leg.id);
+  // With a caller to name, the ringing is the summary and the caller the
+  // body; without, the notification stays as it always was.
+  const std::string caller = CallFromText(call);
+  const std::string_view text = caller.empty() ? kRingingText : std::string_view(caller);
+  const std::string_view title = caller.empty() ? kProductName : kRingingText;
+  if (change) {
+    boxes_.Change(text, title);
+  } else {
+    boxes_.ShowChangeable(text, title, kMbExclamationOk);
+  }
 }
 
 void DesktopReactions::PutBack() {

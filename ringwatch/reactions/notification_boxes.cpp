@@ -2,6 +2,7 @@
 #include "ringwatch/reactions/notification_boxes.h"
 
 #include <string>
+#include <utility>
 
 #include "common/status.h"
 #include "ringwatch/dbus/bus_message.h"
@@ -36,14 +37,76 @@ bool MeansNoServer(const std::string& error) {
 
 }  // namespace
 
+std::string EscapeBodyMarkup(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
 NotificationBoxes::NotificationBoxes(Bus& session, Log& log)
     : bus_(session), log_(log), calls_(session) {}
 
 int NotificationBoxes::Show(std::string_view text, std::string_view title, int code) {
+  Send({std::string(text), std::string(title)}, code, 0, [](sd_bus_message&) {});
+  return kAnswer;
+}
+
+void NotificationBoxes::ShowChangeable(std::string_view text, std::string_view title, int code) {
+  const std::uint64_t notice = ++notice_;
+  noticeCode_ = code;
+  noticeId_ = 0;
+  waitingChange_.reset();
+  noticeSending_ = Send({std::string(text), std::string(title)}, code, 0,
+                        [this, notice](sd_bus_message& reply) { OnChangeableReply(notice, reply); });
+}
+
+void NotificationBoxes::Change(std::string_view text, std::string_view title) {
+  if (notice_ == 0) return;
+  Texts texts{std::string(text), std::string(title)};
+  // One Notify of it at a time, so each change replaces the id the last
+  // one returned.
+  if (noticeSending_) {
+    waitingChange_ = std::move(texts);
+    return;
+  }
+  SendChange(texts);
+}
+
+void NotificationBoxes::SendChange(const Texts& texts) {
+  const std::uint64_t notice = notice_;
+  noticeSending_ = Send(texts, noticeCode_, noticeId_, [this, notice](sd_bus_message& reply) {
+    OnChangeableReply(notice, reply);
+  });
+}
+
+void NotificationBoxes::OnChangeableReply(std::uint64_t notice, sd_bus_message& reply) {
+  if (notice != notice_) return;
+  noticeSending_ = false;
+  std::uint32_t id = 0;
+  // Without an id (no server, or a refusal) a change is shown anew.
+  if (ErrorName(reply).empty() && sd_bus_message_read(&reply, "u", &id) < 0) id = 0;
+  noticeId_ = id;
+  if (waitingChange_) {
+    const Texts texts = std::move(*waitingChange_);
+    waitingChange_.reset();
+    SendChange(texts);
+  }
+}
+
+bool NotificationBoxes::Send(const Texts& texts, int code, std::uint32_t replacesId,
+                             MessageHandler onReply) {
   try {
-    const std::string body(text);
-    const std::string summary(title);
-    log_.Line(summary + ": " + body);
+    const std::string body = EscapeBodyMarkup(texts.text);
+    const std::string& summary = texts.title;
+    log_.Line(summary + ": " + texts.text);
     const int icon = code & kIconMask;
     const char* iconName = icon == kIconError     ? "dialog-error"
                            : icon == kIconWarning ? "dialog-warning"
@@ -54,18 +117,22 @@ int NotificationBoxes::Show(std::string_view text, std::string_view title, int c
                            "org.freedesktop.Notifications", "Notify");
     // app_name, replaces_id, app_icon, summary, body, actions, hints,
     // expire_timeout (-1: the server's default).
-    if (sd_bus_message_append(call.get(), "susssasa{sv}i", "Hushcall", 0u, iconName,
+    if (sd_bus_message_append(call.get(), "susssasa{sv}i", "Hushcall", replacesId, iconName,
                               summary.c_str(), body.c_str(), 0, 1, "urgency", "y", urgency,
                               -1) < 0) {
       log_.Line("Hushcall could not make a notification of that text");
-      return kAnswer;
+      return false;
     }
     calls_.Call(std::move(call), kNotifyTimeoutUs,
-                [this](sd_bus_message& reply) { OnReply(reply); });
+                [this, onReply = std::move(onReply)](sd_bus_message& reply) {
+                  OnReply(reply);
+                  onReply(reply);
+                });
+    return true;
   } catch (...) {
     // Bus::CallAsync has said why; the text is in the log.
+    return false;
   }
-  return kAnswer;
 }
 
 void NotificationBoxes::OnReply(sd_bus_message& reply) {

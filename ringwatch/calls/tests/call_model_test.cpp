@@ -1,6 +1,7 @@
 // The call model on fake time: calls from several sources overlapping, one
 // call heard by two sources, a modem's call inside another, the user's
-// change during a call, Restore=0, Outgoing=1, and a source that stops.
+// change during a call, Restore=0, Outgoing=1, a source that stops, and a
+// caller learnt after the call began.
 #include "ringwatch/calls/call_model.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,20 @@ class Reactions final : public QuietReactions {
   void KeptQuiet(KeptQuietBecause why) override {
     said.push_back(why == KeptQuietBecause::kRestoreOff ? "kept: Restore=0" : "kept: end unknown");
   }
+  void CallerKnown(const Call& call) override {
+    learnt.push_back(call.legs.front().id + ": " + Text(call.number) + " " + Text(call.name));
+  }
+  static std::string Text(const CallerDetail& detail) {
+    switch (detail.kind) {
+      case CallerDetail::Kind::kKnown: return detail.text;
+      case CallerDetail::Kind::kWithheld: return "withheld";
+      case CallerDetail::Kind::kUnavailable: return "unavailable";
+      case CallerDetail::Kind::kUnknown: break;
+    }
+    return "?";
+  }
   std::vector<std::string> said;
+  std::vector<std::string> learnt;  // CallerKnown, apart from the moments
 };
 
 using Said = std::vector<std::string>;
@@ -212,6 +226,30 @@ TEST_F(CallModelTest, AStoppedSourceTakesItsCallsAndTheirEndIsUnknown) {
   // Its ids are new calls when it comes back.
   model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
   EXPECT_EQ(reactions_.said, (Said{"quiet 111", "kept: end unknown", "quiet 111"}));
+}
+
+TEST_F(CallModelTest, ACallerLearntLaterIsToldOnceForTheCallItBelongsTo) {
+  // The modem's caller ID after its first ring; it says nothing new again.
+  model_.Report(TtyRing("1"));
+  CallReport id = TtyRing("1");
+  id.number = CallerDetail::Known("5551234");
+  id.name = CallerDetail::Known("JOHN DOE");
+  model_.Report(id);
+  model_.Report(id);
+  model_.Report(TtyRing("1"));
+  EXPECT_EQ(reactions_.said, (Said{"quiet ?"}));
+  EXPECT_EQ(reactions_.learnt, (Said{"1: 5551234 JOHN DOE"}));
+  clock_.Advance(10000);
+
+  // Withheld, then a second source that knows the number: each is news. A
+  // call that begins knowing its caller has nothing to learn.
+  model_.Report(TtyRing("2"));
+  CallReport withheld = TtyRing("2");
+  withheld.number.kind = CallerDetail::Kind::kWithheld;
+  model_.Report(withheld);
+  model_.Report(Router("9", CallPhase::kRinging, "0301234"));
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  EXPECT_EQ(reactions_.learnt, (Said{"1: 5551234 JOHN DOE", "2: withheld ?", "2: 0301234 ?"}));
 }
 
 }  // namespace

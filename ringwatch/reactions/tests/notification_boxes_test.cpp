@@ -1,6 +1,7 @@
 // Message boxes as desktop notifications, against python-dbusmock's
-// notification_daemon template: what is sent, that nothing waits, and a
-// missing server told once per outage.
+// notification_daemon template: what is sent, that nothing waits, a
+// missing server told once per outage, bodies escaped, and a notification
+// changed in place by the id its server returned.
 #include "ringwatch/reactions/notification_boxes.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,40 @@ TEST_F(NotificationBoxesTest, AMissingServerIsLoggedOncePerOutage) {
       loop_, [&] { return log_.Count(kNoServer) == 2; }, 5000));
   RunFor(loop_, 300);
   EXPECT_EQ(log_.Count(kNoServer), 2u);
+}
+
+std::uint32_t Id(const PropertyValue& value) {
+  const std::uint32_t* id = std::get_if<std::uint32_t>(&value);
+  return id ? *id : 0xFFFFFFFFu;
+}
+
+TEST_F(NotificationBoxesTest, AChangeReplacesTheShownNotificationOnceItsIdIsBack) {
+  StartServer();
+  NotificationBoxes boxes(bus_, log_);
+  boxes.Show("first", "Hushcall", kMbInformationOk);  // the server's id 1
+  boxes.ShowChangeable("The phone is ringing!", "Hushcall", kMbExclamationOk);
+  // Before the server has answered: the latest change waits for its id.
+  boxes.Change("Call from 5551234", "The phone is ringing!");
+  boxes.Change("Call from A&B <i>x</i> (5551234)", "The phone is ringing!");
+  std::vector<std::vector<PropertyValue>> sent;
+  ASSERT_TRUE(RunUntil(
+      loop_, [&] { return (sent = Notifications()).size() == 3; }, 5000));
+  RunFor(loop_, 200);
+  ASSERT_EQ((sent = Notifications()).size(), 3u) << "one change, the latest, is sent";
+  EXPECT_EQ(Id(sent[1][1]), 0u);
+  EXPECT_EQ(Id(sent[2][1]), 2u) << "the id the server returned for the shown one";
+  EXPECT_EQ(Text(sent[2][3]), "The phone is ringing!");
+  EXPECT_EQ(Text(sent[2][4]), "Call from A&amp;B &lt;i&gt;x&lt;/i&gt; (5551234)");
+  EXPECT_EQ(Text(sent[2][2]), "dialog-warning");
+
+  // Once the id is known a change goes at once; a newer notification ends
+  // the older one's changes.
+  boxes.Change("Caller withheld", "The phone is ringing!");
+  boxes.ShowChangeable("The phone is ringing!", "Hushcall", kMbExclamationOk);
+  ASSERT_TRUE(RunUntil(
+      loop_, [&] { return (sent = Notifications()).size() == 5; }, 5000));
+  EXPECT_EQ(Id(sent[3][1]), 2u);
+  EXPECT_EQ(Id(sent[4][1]), 0u);
 }
 
 }  // namespace
