@@ -128,7 +128,7 @@ void Service::StartRingSources() {
   }
   if (settings_.sources.tty) {
     tty_ = std::make_unique<ringwatch::TtyCalls>(loop_, TtyPath(settings_), settings_.record,
-                                                 *boxes_, log_, heard);
+                                                 settings_.callerId, *boxes_, log_, heard);
     tty_->Start();
   }
 }

@@ -5,7 +5,7 @@
 
 namespace hushcall::ringwatch {
 
-TtyCalls::TtyCalls(EventLoop& loop, std::string tty, const Settings& settings,
+TtyCalls::TtyCalls(EventLoop& loop, std::string tty, const Settings& settings, bool callerId,
                    MessageBoxes& boxes, Log& log, std::function<void(const CallReport&)> report)
     : record_(settings), report_(std::move(report)) {
   record_.Popup = false;
@@ -14,6 +14,11 @@ TtyCalls::TtyCalls(EventLoop& loop, std::string tty, const Settings& settings,
   CallReaction& rings = *this;
   ring_ = std::make_unique<ModRing>(record_, *watch_, boxes, rings, loop);
   watch_->SetRingWatch(ring_.get());
+  if (callerId) {
+    session_ = std::make_unique<CallerIdSession>(
+        log, [this](const ModemCallerId& caller) { Caller(caller); });
+    ring_->SetSession(session_.get());
+  }
 }
 
 TtyCalls::~TtyCalls() {
@@ -28,13 +33,21 @@ void TtyCalls::Start() {
 
 void TtyCalls::FirstRing() {
   ++call_;
-  Tell();
+  Tell({});
 }
 
-void TtyCalls::FurtherRing() { Tell(); }
+void TtyCalls::FurtherRing() { Tell({}); }
 
-void TtyCalls::Tell() {
+void TtyCalls::Caller(const ModemCallerId& caller) {
+  // Caller ID follows a ring: none yet means it belongs to no call heard.
+  if (call_ == 0) return;
   CallReport report;
+  report.number = caller.number;
+  report.name = caller.name;
+  Tell(std::move(report));
+}
+
+void TtyCalls::Tell(CallReport report) {
   report.source = kTtySource;
   report.id = std::to_string(call_);
   report.endKnown = false;
