@@ -15,19 +15,20 @@ void CallSchedule::StartScript(TimePoint now) {
       last = callStart + plan_.ringInterval * (ring - 1);
       Insert({ScheduledEvent::Kind::kRing, last,
               "call " + std::to_string(call) + " ring " + std::to_string(ring) + "/" +
-                  std::to_string(rings)});
+                  std::to_string(rings),
+              ring == 1});
     }
     callStart = last + plan_.callGap;
   }
   // With no calls the script ends as it starts: a hangup or exit asked for
   // "after the calls" then counts from here.
-  Insert({ScheduledEvent::Kind::kScriptEnd, last, "script end"});
+  Insert({ScheduledEvent::Kind::kScriptEnd, last, "script end", false});
 }
 
 void CallSchedule::AddRings(TimePoint now, int count, Millis gap) {
   for (int i = 0; i < count; ++i) {
     Insert({ScheduledEvent::Kind::kRing, now + gap * i,
-            "control ring " + std::to_string(i + 1) + "/" + std::to_string(count)});
+            "control ring " + std::to_string(i + 1) + "/" + std::to_string(count), i == 0});
   }
 }
 

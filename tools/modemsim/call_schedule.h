@@ -24,6 +24,7 @@ struct ScheduledEvent {
   Kind kind;
   TimePoint at;
   std::string label;  // for the transcript, e.g. "call 2 ring 1/3"
+  bool firstOfCall = false;  // a call's first ring: caller ID follows it
 };
 
 class CallSchedule {

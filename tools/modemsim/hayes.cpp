@@ -40,8 +40,8 @@ std::string FormatResult(std::string_view text, AnswerMode mode) {
   return {};
 }
 
-HayesInterpreter::HayesInterpreter(bool echo, AnswerMode mode)
-    : initialEcho_(echo), mode_(mode), echo_(echo) {}
+HayesInterpreter::HayesInterpreter(bool echo, AnswerMode mode, CallerIdMode callerIdMode)
+    : initialEcho_(echo), mode_(mode), callerIdMode_(callerIdMode), echo_(echo) {}
 
 Reaction HayesInterpreter::Feed(std::string_view bytes) {
   Reaction out;
@@ -72,15 +72,17 @@ void HayesInterpreter::RunLine(const std::string& raw, Reaction& out) {
   }
   const bool echoBefore = echo_;
   out.events.push_back("command " + std::string(line));
-  RunCommands(line.substr(2));
+  const bool callerIdBefore = callerId_;
+  const bool taken = RunCommands(line.substr(2));
   if (echo_ != echoBefore) out.events.push_back(echo_ ? "echo on" : "echo off");
-  std::string answer = FormatResult("OK", mode_);
+  if (callerId_ != callerIdBefore) out.events.push_back(callerId_ ? "caller id on" : "caller id off");
+  std::string answer = FormatResult(taken ? "OK" : "ERROR", mode_);
   if (!answer.empty()) out.answers.push_back(std::move(answer));
 }
 
-// Walks the commands after "AT". Only E (echo) and Z (reset) change
-// anything here; every other command is accepted and answered OK.
-void HayesInterpreter::RunCommands(std::string_view commands) {
+// Walks the commands after "AT". Only E (echo), Z (reset) and +VCID (caller
+// ID) change anything here; every other command is accepted and answered OK.
+bool HayesInterpreter::RunCommands(std::string_view commands) {
   size_t i = 0;
   auto digits = [&] {
     size_t start = i;
@@ -89,7 +91,16 @@ void HayesInterpreter::RunCommands(std::string_view commands) {
   };
   while (i < commands.size()) {
     char c = static_cast<char>(std::toupper(static_cast<unsigned char>(commands[i++])));
-    if (c == '&' || c == '\\' || c == '%') {
+    if (c == '+') {
+      // An extended command takes the rest of the line.
+      std::string rest(commands.substr(i));
+      for (char& r : rest) r = static_cast<char>(std::toupper(static_cast<unsigned char>(r)));
+      if (rest.rfind("VCID=", 0) == 0) {
+        if (callerIdMode_ == CallerIdMode::kError) return false;
+        callerId_ = rest.substr(5) == "1";
+      }
+      return true;
+    } else if (c == '&' || c == '\\' || c == '%') {
       if (i < commands.size()) ++i;  // extended command letter
       digits();
     } else if (c == 'E') {
@@ -97,10 +108,12 @@ void HayesInterpreter::RunCommands(std::string_view commands) {
     } else if (c == 'Z') {
       digits();
       echo_ = initialEcho_;  // the stored profile: the echo we started with
+      callerId_ = false;
     } else {
       digits();
     }
   }
+  return true;
 }
 
 }  // namespace hushcall::modemsim

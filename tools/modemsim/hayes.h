@@ -16,6 +16,12 @@ enum class AnswerMode {
   kLowercase,  // CR LF "ok" CR LF: likewise not the marker
 };
 
+// How the modem answers AT+VCID=1, the request for caller ID.
+enum class CallerIdMode {
+  kOk,     // takes it: caller ID follows each call's first ring
+  kError,  // a modem without caller ID answers ERROR
+};
+
 // What one read from the PC side leads to.
 struct Reaction {
   std::string echo;                  // written back at once
@@ -25,21 +31,26 @@ struct Reaction {
 
 class HayesInterpreter {
  public:
-  HayesInterpreter(bool echo, AnswerMode mode);
+  HayesInterpreter(bool echo, AnswerMode mode, CallerIdMode callerIdMode = CallerIdMode::kOk);
 
   // Bytes may end anywhere: a command split over several reads is kept
   // until its carriage return arrives.
   Reaction Feed(std::string_view bytes);
 
   bool echo() const { return echo_; }
+  // AT+VCID=1 was taken, and no reset or AT+VCID=0 since.
+  bool callerId() const { return callerId_; }
 
  private:
   void RunLine(const std::string& line, Reaction& out);
-  void RunCommands(std::string_view commands);
+  // False when a command is refused: the line is answered ERROR.
+  bool RunCommands(std::string_view commands);
 
   const bool initialEcho_;
   const AnswerMode mode_;
+  const CallerIdMode callerIdMode_;
   bool echo_;
+  bool callerId_ = false;
   std::string line_;
 };
 

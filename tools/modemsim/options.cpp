@@ -73,6 +73,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       {"--call-gap-ms", millis(o.plan.callGap)},
       {"--first-ring-ms", millis(o.plan.firstRing)},
       {"--hangup-after-ms", millis(o.hangupAfter)},
+      {"--caller",
+       [&](const std::string& v) {
+         o.caller = ParseCallerId(v);
+         return o.caller.has_value();
+       }},
+      {"--vcid-answer",
+       [&](const std::string& v) {
+         if (v != "ok" && v != "error") return false;
+         o.callerIdMode = v == "ok" ? CallerIdMode::kOk : CallerIdMode::kError;
+         return true;
+       }},
       {"--answer",
        [&](const std::string& v) {
          auto mode = ReadAnswerMode(v);
@@ -151,6 +162,14 @@ answer OK; other lines are ignored):
   --pieces                 every result line in pieces with pauses
                            ("RI", "NG", CR, LF)
   --piece-gap-ms N         pause between pieces (default 5)
+Caller ID (AT+VCID=1 asks for it; ATZ or AT+VCID=0 turns it off):
+  --caller NUMBER[,NAME]   after each call's first ring, once caller ID is on,
+                           send CR LF then "DATE = MMDD", "TIME = HHMM",
+                           "NMBR = NUMBER" and "NAME = NAME" (when given), each
+                           ended by CR LF; P as the number or name says
+                           withheld, O unavailable
+  --vcid-answer MODE       ok (default) | error: answer AT+VCID ERROR, as a
+                           modem without caller ID does
 Incoming calls (each ring report is exactly "RING" CR LF):
   --calls N                calls to play (default 0)
   --rings N                rings per call (default 3)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/modemsim/call_schedule.h"
+#include "tools/modemsim/caller_id.h"
 #include "tools/modemsim/clock.h"
 #include "tools/modemsim/hayes.h"
 #include "tools/modemsim/output_queue.h"
@@ -24,6 +25,8 @@ struct Options {
   bool waitInit = true;
   Millis hangupAfter{0};  // zero: never
   bool exitAfterCalls = false;
+  std::optional<CallerId> caller;  // none: no caller ID is sent
+  CallerIdMode callerIdMode = CallerIdMode::kOk;
 };
 
 struct ParsedCommandLine {

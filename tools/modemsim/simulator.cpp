@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <system_error>
 
 #include "tools/modemsim/control_command.h"
@@ -25,6 +26,9 @@ constexpr Millis kDrainPoll{10};
 // Written bytes reach the slave's input queue a moment after the write
 // returns; until then the queue looks empty.
 constexpr Millis kSettle{50};
+// From the first RING to the caller ID, as a modem decodes it between the
+// first two rings.
+constexpr Millis kCallerIdDelay{500};
 
 int TimeoutMs(std::optional<TimePoint> wake, TimePoint now) {
   if (!wake) return -1;
@@ -42,7 +46,7 @@ Simulator::Simulator(const Options& options, Pty pty, Transcript& transcript, in
       transcript_(transcript),
       controlFd_(controlFd),
       stopFd_(stopFd),
-      hayes_(options.echo, options.answer),
+      hayes_(options.echo, options.answer, options.callerIdMode),
       output_(options.shaping),
       schedule_(options.plan) {}
 
@@ -85,7 +89,7 @@ void Simulator::RunDueSchedule(TimePoint now) {
   for (const ScheduledEvent& e : schedule_.TakeDue(now)) {
     if (e.kind == ScheduledEvent::Kind::kRing) {
       transcript_.Event(pty_.master ? e.label : e.label + " (line hung up)");
-      QueueRing(now);
+      QueueRing(now, e.firstOfCall);
       continue;
     }
     transcript_.Event(e.label);
@@ -191,8 +195,16 @@ void Simulator::RunControl(const std::string& line, TimePoint now) {
   }
 }
 
-void Simulator::QueueRing(TimePoint now) {
-  if (pty_.master) output_.AddResult(now, kRingReport, false);
+void Simulator::QueueRing(TimePoint now, bool firstOfCall) {
+  if (!pty_.master) return;
+  output_.AddResult(now, kRingReport, false);
+  if (!firstOfCall || !options_.caller || !hayes_.callerId()) return;
+  const std::time_t wall = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&wall, &local);
+  output_.Pause(now, kCallerIdDelay);
+  output_.AddRaw(now, CallerIdBlock(*options_.caller, local));
+  transcript_.Event("caller id");
 }
 
 // Closing both ends frees the pty: the PC side sees the line go away, and

@@ -30,7 +30,7 @@ class Simulator {
   void ReadLine(TimePoint now);
   void ReadControl(TimePoint now);
   void RunControl(const std::string& line, TimePoint now);
-  void QueueRing(TimePoint now);
+  void QueueRing(TimePoint now, bool firstOfCall);
   void Hangup();
   void Leave(TimePoint now, Millis grace);
   bool LineDrained(TimePoint now) const;

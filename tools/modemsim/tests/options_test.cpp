@@ -34,7 +34,8 @@ TEST(CommandLine, EveryOptionIsRead) {
                   "--answer", "cr-only", "--noise", "--pieces", "--piece-gap-ms", "3", "--calls",
                   "2", "--rings", "4", "--ring-interval-ms", "100", "--call-gap-ms", "200",
                   "--first-ring-ms", "0", "--no-wait-init", "--hangup-after-ms", "300",
-                  "--exit-after-calls", "--control", "C"});
+                  "--exit-after-calls", "--control", "C", "--caller", "5551234,JOHN DOE",
+                  "--vcid-answer", "error"});
   ASSERT_TRUE(p.options) << p.error;
   const Options& o = *p.options;
   EXPECT_EQ(o.transcript, "T");
@@ -53,6 +54,10 @@ TEST(CommandLine, EveryOptionIsRead) {
   EXPECT_FALSE(o.waitInit);
   EXPECT_EQ(o.hangupAfter, Millis(300));
   EXPECT_TRUE(o.exitAfterCalls);
+  ASSERT_TRUE(o.caller);
+  EXPECT_EQ(o.caller->number, "5551234");
+  EXPECT_EQ(o.caller->name, "JOHN DOE");
+  EXPECT_EQ(o.callerIdMode, CallerIdMode::kError);
 }
 
 TEST(CommandLine, SlowMsIsAReplyDelayAndTheLastOneWins) {
@@ -93,6 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--link", "L", "--calls", "2x"},
                       std::vector<std::string>{"--link", "L", "--answer", "OK"},
                       std::vector<std::string>{"--link", "L", "--noise=1"},
+                      std::vector<std::string>{"--link", "L", "--caller", ",NAME"},
+                      std::vector<std::string>{"--link", "L", "--vcid-answer", "none"},
                       std::vector<std::string>{"--link", "L", "extra"}));
 
 }  // namespace
