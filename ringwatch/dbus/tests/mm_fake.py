@@ -8,8 +8,11 @@ command emits are on the bus before its answer.
   stop                  ModemManager leaves the bus (its process ends)
   modem M               adds voice-capable modem M (InterfacesAdded)
   remove-modem M        removes it (InterfacesRemoved)
-  call C M DIR STATE    adds call C on modem M (CallAdded), with
-                        MMCallDirection DIR and MMCallState STATE
+  call C M DIR STATE [NUMBER]
+                        adds call C on modem M (CallAdded), with
+                        MMCallDirection DIR and MMCallState STATE, from
+                        NUMBER (default +15550100; - for none)
+  number C NUMBER       changes call C's number (PropertiesChanged)
   state C STATE         changes call C's state (StateChanged, and
                         PropertiesChanged as ModemManager sends both)
   delete C              deletes call C (CallDeleted)
@@ -96,13 +99,13 @@ class Fake:
         self.mock(modem_path(m)).UpdateProperties(VOICE_IFACE, {
             'Calls': dbus.Array([dbus.ObjectPath(p) for p in self.calls[m]], signature='o')})
 
-    def call(self, c, m, direction, state):
+    def call(self, c, m, direction, state, number='+15550100'):
         path = call_path(c)
         self.mock(ROOT).AddObject(path, CALL_IFACE, {
             'Direction': dbus.Int32(int(direction)),
             'State': dbus.Int32(int(state)),
             'StateReason': dbus.Int32(2),
-            'Number': dbus.String('+15550100'),
+            'Number': dbus.String('' if number == '-' else number),
         }, [('Accept', '', '', ''), ('Hangup', '', '', '')])
         self.states[path] = int(state)
         self.calls[m].append(path)
@@ -117,6 +120,9 @@ class Fake:
         call.EmitSignal(CALL_IFACE, 'StateChanged', 'iiu', [dbus.Int32(old), dbus.Int32(int(state)),
                                                             dbus.UInt32(4)])
         call.UpdateProperties(CALL_IFACE, {'State': dbus.Int32(int(state))})
+
+    def number(self, c, number):
+        self.mock(call_path(c)).UpdateProperties(CALL_IFACE, {'Number': dbus.String(number)})
 
     def delete(self, c):
         path = call_path(c)
@@ -134,7 +140,7 @@ def main():
     commands = {
         'start': fake.start, 'stop': fake.stop, 'modem': fake.modem,
         'remove-modem': fake.remove_modem, 'call': fake.call, 'state': fake.state,
-        'delete': fake.delete,
+        'delete': fake.delete, 'number': fake.number,
     }
     for line in sys.stdin:
         words = line.split()

@@ -251,11 +251,15 @@ void ModemManagerCalls::Update(const std::string& path, const Properties& proper
   if (const auto direction = Find<std::int32_t>(properties, "Direction"))
     it->second.direction = *direction;
   if (const auto state = Find<std::int32_t>(properties, "State")) it->second.state = *state;
-  if (const auto number = Find<std::string>(properties, "Number")) it->second.number = *number;
-  Evaluate(path);
+  bool numberChanged = false;
+  if (const auto number = Find<std::string>(properties, "Number")) {
+    numberChanged = *number != it->second.number;
+    it->second.number = *number;
+  }
+  Evaluate(path, numberChanged);
 }
 
-void ModemManagerCalls::Evaluate(const std::string& path) {
+void ModemManagerCalls::Evaluate(const std::string& path, bool numberChanged) {
   auto it = calls_.find(path);
   if (it == calls_.end() || !it->second.known) return;
   Call& call = it->second;
@@ -275,6 +279,8 @@ void ModemManagerCalls::Evaluate(const std::string& path) {
   } else if (call.reported && !call.ended && call.state == kMmCallStateTerminated) {
     log_.Line("ModemManager: " + path + " has ended");
     phase = CallPhase::kEnded;
+  } else if (numberChanged && call.reported && !call.ended && !call.number.empty()) {
+    phase = call.answered ? CallPhase::kAnswered : CallPhase::kRinging;
   } else {
     return;
   }

@@ -80,7 +80,9 @@ class ModemManagerCalls {
   void RemoveCall(const std::string& path);
   void Update(const std::string& path, const Properties& properties);
   // Reports what the call's state now means.
-  void Evaluate(const std::string& path);
+  // Reports what changed; `numberChanged` reports a call in progress again
+  // when nothing else did, as its number may come after its first ring.
+  void Evaluate(const std::string& path, bool numberChanged = false);
   void Tell(const std::string& path, const Call& call, CallPhase phase);
   // Reports the end of every call of `modem` (all, when empty) that was
   // reported and not ended, and forgets them.

@@ -123,6 +123,23 @@ TEST_F(ModemManagerCallsTest, EachCallIsReportedRingingAnsweredAndEndedOnce) {
   EXPECT_TRUE(calls_->Modems().empty());
 }
 
+TEST_F(ModemManagerCallsTest, ANumberThatComesAfterTheRingIsReportedWithTheCall) {
+  mm_.Do("start");
+  mm_.Do("modem 0");
+  Watch();
+  ASSERT_TRUE(FollowsModem0());
+  mm_.Do("call 1 0 1 3 -");
+  ASSERT_TRUE(WaitFor(rings_, 1));
+  mm_.Do("number 1 +15550199");
+  ASSERT_TRUE(WaitFor(rings_, 2));
+  EXPECT_EQ(numbers_, (std::vector<std::string>{"", "+15550199"}));
+  mm_.Do("state 1 7");
+  ASSERT_TRUE(WaitFor(ends_, 1));
+  mm_.Do("number 1 +15550100");
+  RunFor(loop_, 200);
+  EXPECT_EQ(rings_, 2) << "an ended call says no more";
+}
+
 TEST_F(ModemManagerCallsTest, ACallRingingBeforeTheWatchStartedIsFollowed) {
   mm_.Do("start");
   mm_.Do("modem 0");
