@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
-"""hushcalld as a process: --check's verdicts and exit codes, and a running
-service's reload on SIGHUP and clean stop on SIGTERM and SIGINT."""
+"""hushcalld as a process: --check's verdicts and exit codes, a running
+service's reload on SIGHUP and clean stop on SIGTERM and SIGINT, and caller
+ID from modemsim against a fake player and dbusmock's notification daemon:
+
+    hushcalld_test.py HUSHCALLD MODEMSIM FAKE_PLAYER
+"""
 import os
 import queue
 import signal
@@ -10,7 +14,9 @@ import tempfile
 import threading
 import time
 
-hushcalld = sys.argv[1]
+import dbus
+
+hushcalld, modemsim, fake_player = sys.argv[1], sys.argv[2], sys.argv[3]
 failures = []
 WAIT = 10.0  # seconds; generous for a loaded machine
 
@@ -121,6 +127,51 @@ with tempfile.TemporaryDirectory() as tmp:
         check(code == 0, f"{stop.name} stops it with 0: {code}")
         if failures:
             print("its log:\n  " + "\n  ".join(d.seen))
+
+    # CallerId=1: the ringing notification is shown, then changed in place
+    # (replaces_id) to name the caller, escaped. A modem that answers
+    # AT+VCID=1 with ERROR is watched as before: its ring still pauses.
+    player = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
+    server = subprocess.Popen([sys.executable, "-m", "dbusmock", "--template", "notification_daemon"],
+                              stdout=subprocess.DEVNULL)
+    check(player.stdout.readline().strip() == "ready", "the fake player is on the bus")
+    bus = dbus.SessionBus()
+    end = time.monotonic() + WAIT
+    while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() < end:
+        time.sleep(0.05)
+    control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"), "org.hushcall.Test")
+    mock = dbus.Interface(bus.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
+                          "org.freedesktop.DBus.Mock")
+    link = os.path.join(tmp, "modem")
+    with open(conf, "w") as f:
+        f.write(f"Device={link}\nCallerId=1\nPopup=1\nAction=40046\n")
+    ringing = (0, "Hushcall", "The phone is ringing!")
+    cases = [(["--caller", "5551234,JOHN & <DOE>"], "sends caller ID",
+              [ringing, (1, "The phone is ringing!", "Call from JOHN &amp; &lt;DOE&gt; (5551234)")]),
+             (["--caller", "5551234", "--vcid-answer", "error"],
+              "answered ERROR to AT+VCID=1: it is watched without caller ID", [ringing])]
+    for n, (extra, answer, shown) in enumerate(cases, 1):
+        control.UserSetStatus("Playing", True)
+        mock.ClearCalls()
+        modem = subprocess.Popen([modemsim, "--link", link, "--transcript", "/dev/null", "--calls", "1",
+                                  "--rings", "2", "--ring-interval-ms", "3000", "--exit-after-calls", *extra],
+                                 stdout=subprocess.PIPE, text=True)
+        check(modem.stdout.readline().startswith("ready"), f"modemsim {extra} is ready")
+        d = Daemon("--config", conf)
+        check(d.wait_for(answer) is not None, f"its answer to AT+VCID=1 is logged: {answer}")
+        if n == 1:
+            check(d.wait_for("caller of the call (tty 1: from 5551234 (JOHN & <DOE>))") is not None,
+                  "the log names the call's source, id and caller")
+        modem.wait(timeout=WAIT)  # after its second ring; the line is then lost
+        time.sleep(0.5)
+        sent = [(int(a[1]), str(a[3]), str(a[4])) for _, a in mock.GetMethodCalls("Notify")
+                if "lost the modem" not in str(a[4])]
+        pauses = [str(t) for _, t in control.Calls()].count("Pause")
+        check(pauses == n and sent == shown, f"the ring pauses ({pauses}) and notifies once: {sent}")
+        d.proc.terminate()
+        d.proc.wait(timeout=WAIT)
+    server.terminate()
+    player.terminate()
 
 print(f"hushcalld: {len(failures)} failures")
 sys.exit(1 if failures else 0)

@@ -251,17 +251,12 @@ TEST(InitModem, SuccessStartsANewRingSession) {
 }
 
 // A front end's session speaks once the modem has answered, and hears each
-// read after its rings were counted; a failure of its command fails the
-// reset as the port's own would.
+// read after its rings were counted.
 TEST(InitModem, ASessionSpeaksAfterTheAnswerAndHearsEveryRead) {
   struct Session final : ModemSession {
     CallLog& log;
-    bool fail = false;
     explicit Session(CallLog& l) : log(l) {}
-    void Answered(SerialPort& port) override {
-      if (fail) Fail(kFail);
-      port.SetOutput("AT+VCID=1\r");
-    }
+    void Answered(SerialPort& port) override { port.SetOutput("AT+VCID=1\r"); }
     void Received(std::string_view text) override { log.push_back("Heard(" + std::string(text) + ")"); }
   };
   RingRig rig;
@@ -272,17 +267,7 @@ TEST(InitModem, ASessionSpeaksAfterTheAnswerAndHearsEveryRead) {
   EXPECT_EQ(rig.log, Join({kOpening, {"DoEvents", "Input", "RThreshold(5)", "Output(AT+VCID=1\\r)"}}));
   rig.log.clear();
   rig.Receive("RING\r\n");
-  ASSERT_FALSE(rig.log.empty());
-  EXPECT_EQ(rig.log.front(), "Input");
   EXPECT_EQ(rig.log.back(), "Heard(RING\r\n)") << "after the ring's reaction";
-
-  session.fail = true;
-  rig.port().SetPortOpen(false);
-  rig.port().inputs = {"OK\r\n"};
-  rig.boxes.answers = {{kIdCancel}};
-  rig.log.clear();
-  rig.ring.InitModem();
-  EXPECT_EQ(rig.Count("Box(19)"), 1);
 }
 
 // Apply on the visible dialog during the wait starts a newer activation,
