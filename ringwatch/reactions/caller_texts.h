@@ -1,5 +1,5 @@
 // What the service says of a call's caller: the ringing notification's
-// text, and the call's part of a log line.
+// text, and the call as a log line names it.
 #pragma once
 
 #include <cstddef>
