@@ -15,7 +15,6 @@ into single bytes, and closes, and the service watches on through all of it.
 import os
 import queue
 import random
-import socket
 import subprocess
 import sys
 import tempfile
@@ -23,6 +22,9 @@ import threading
 import time
 
 import dbus
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/callmonitorsim"))
+from callmonitorsim import Monitor, line  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
 failures = []
@@ -34,37 +36,6 @@ def check(cond, what):
     print(("ok   " if cond else "FAIL ") + what, flush=True)
     if not cond:
         failures.append(what)
-
-
-def line(kind, *fields):
-    return (time.strftime("%d.%m.%y %H:%M:%S") + ";" + kind + ";" + ";".join(fields) + ";\r\n").encode()
-
-
-class Monitor:
-    """The router's side: a port on 127.0.0.1 held from the start, refusing
-    until it listens."""
-
-    def __init__(self):
-        self.server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.server.bind(("127.0.0.1", 0))
-        self.port = self.server.getsockname()[1]
-        self.client = None
-
-    def listen(self):
-        self.server.listen(1)
-
-    def accept(self):
-        self.server.settimeout(WAIT)
-        self.client, _ = self.server.accept()
-        self.client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-
-    def send(self, data):
-        self.client.sendall(data)
-
-    def hang_up(self):
-        self.client.close()
-        self.client = None
 
 
 class Daemon:
@@ -137,7 +108,7 @@ with tempfile.TemporaryDirectory() as tmp:
               "a refused call monitor is told")
         time.sleep(1)
         monitor.listen()
-        monitor.accept()
+        monitor.accept(WAIT)
         check(d.wait_for("is back; Hushcall watches it again") is not None, "and its return is logged")
         d.drain()
         check(sum("Hushcall lost the call monitor" in s for s in d.seen) == 1,
@@ -240,7 +211,7 @@ with tempfile.TemporaryDirectory() as tmp:
         # its reaction.
         monitor.hang_up()
         check(d.wait_for("Hushcall lost the call monitor") is not None, "a closed connection is told")
-        monitor.accept()
+        monitor.accept(WAIT)
         check(d.wait_for("is back; Hushcall watches it again") is not None, "and its return is logged")
         n = len(player_calls())
         monitor.send(line("RING", "0", "0301", OWN, "SIP0"))
