@@ -1,7 +1,8 @@
 #!/bin/bash
 # hushcalld end to end on a session bus of its own (run under
 # dbus-run-session): real rings from the modem simulator lower, pause and
-# stop a real mpv, each checked on the bus; 50 rings 100 ms apart are one
+# stop a real mpv, each checked on the bus; a call monitor's RING lowers it
+# and its DISCONNECT puts it back; 50 rings 100 ms apart are one
 # call; a reload moves the port during a modem's answer; and the session
 # bus going away ends the service with a failure and a clear line, for its
 # unit to restart it.
@@ -16,15 +17,6 @@ failures=0
 check() {  # CONDITION-STATUS WHAT
   if [ "$1" -eq 0 ]; then echo "ok   $2"; else echo "FAIL $2"; failures=$((failures + 1)); fi
 }
-# until_state REGEX: mpv's state matches within 5 s.
-until_state() {
-  local _
-  for _ in $(seq 100); do
-    hc_mpv_state | grep -qE "$1" && return 0
-    sleep 0.05
-  done
-  return 1
-}
 
 hc_start_mpv || exit 1
 hc_start_modem tty0 || exit 1
@@ -37,7 +29,7 @@ ring_changes() {
   before=$(hc_mpv_state)
   hc_start_service tty0 "Action=$1" Volume=30 Percent=0 Popup=0
   echo ring >"$HC_WORK/tty0.ctl"
-  until_state "$2"
+  hc_until_state "$2"
   check $? "a ring from the modem: mpv $3 ($before -> $(hc_mpv_state))"
   hc_stop_service
 }
@@ -45,6 +37,23 @@ ring_changes() {
 ring_changes 122 '^PlaybackStatus Playing Volume 0\.3$' "lowered to 30 %"
 ring_changes 40046 '^PlaybackStatus Paused ' paused
 ring_changes 40047 '^PlaybackStatus Stopped ' stopped
+
+# A call from the call monitor: its RING lowers mpv, which stays low until
+# the call ends, and its DISCONNECT puts the volume back.
+hc_start_callmonitor router || exit 1
+hc_mpv_playing 0.8
+before=$(hc_mpv_state)
+hc_start_callmonitor_service router Action=122 Volume=30 Percent=0 Popup=0
+echo 'RING;0;0301234567;5550100;SIP0;' >"$HC_WORK/router.ctl"
+hc_until_state '^PlaybackStatus Playing Volume 0\.3$'
+check $? "a RING from the call monitor: mpv lowered to 30 % ($before -> $(hc_mpv_state))"
+sleep 1
+hc_mpv_state | grep -qE '^PlaybackStatus Playing Volume 0\.3$'
+check $? "and it stays lowered until the call ends ($(hc_mpv_state))"
+echo 'DISCONNECT;0;0;' >"$HC_WORK/router.ctl"
+hc_until_state "^${before//./\\.}\$"
+check $? "the DISCONNECT puts mpv's volume back ($(hc_mpv_state))"
+hc_stop_service
 
 # 50 rings 100 ms apart: one call, one reaction (the player counts them).
 python_player=$(dirname "$0")/../../bench/linux_player.py
