@@ -1,19 +1,25 @@
 #!/bin/bash
-# The Linux edition's try-it: two simulated calls from the modem simulator
-# through hushcalld, against a real mpv playing a tone (no sound card
-# needed), on a session bus of their own. Prints the player's
-# PlaybackStatus and Volume before and after each call's rings, then the
-# service's log.
+# The Linux edition's try-it: two simulated calls through hushcalld,
+# against a real mpv playing a tone (no sound card needed), on a session bus
+# of their own. From the modem simulator: prints the player's PlaybackStatus
+# and Volume before and after each call's rings, then the service's log.
+# From the call monitor stand-in: a missed call and an answered one, the
+# player's state before each RING, during the call and after its
+# DISCONNECT, then the lines sent and the service's log.
 #
-#   scripts/run.sh --linux [volume|pause|stop]   (default: volume, to 30 %)
+#   scripts/run.sh --linux [callmonitor] [volume|pause|stop]
+#     (default: the modem; volume, to 30 %)
 set -uo pipefail
 cd "$(dirname "$0")/.."
-action=${1:-volume}
+source=modem
+[ "${1:-}" = callmonitor ] && source=callmonitor
+action=${2:-volume}
+[ $source = modem ] && action=${1:-volume}
 case "$action" in
-  volume) code=122 ;;
-  pause) code=40046 ;;
-  stop) code=40047 ;;
-  *) echo "usage: scripts/run.sh --linux [volume|pause|stop]" >&2; exit 2 ;;
+  volume) code=122 quiet='^PlaybackStatus Playing Volume 0\.3$' ;;
+  pause) code=40046 quiet='^PlaybackStatus Paused ' ;;
+  stop) code=40047 quiet='^PlaybackStatus Stopped ' ;;
+  *) echo "usage: scripts/run.sh --linux [callmonitor] [volume|pause|stop]" >&2; exit 2 ;;
 esac
 if [ -z "${HC_IN_SESSION:-}" ]; then
   scripts/setup.sh || exit 1
@@ -30,6 +36,46 @@ HC_WORK=$(mktemp -d /tmp/hushcall-run-linux.XXXXXX)
 trap 'hc_cleanup; rm -rf "$HC_WORK"' EXIT
 
 hc_start_mpv || exit 1
+
+if [ $source = callmonitor ]; then
+  hc_start_callmonitor router || { echo "run: the call monitor stand-in did not start" >&2; exit 1; }
+  hc_start_callmonitor_service router "Action=$code" Volume=30 Percent=0 Popup=1 ||
+    { echo "run: hushcalld never connected" >&2; cat "$HC_WORK/hushcalld.log" >&2; exit 1; }
+  echo "hushcalld against mpv ($HC_MPV) and a call monitor on 127.0.0.1:$HC_CALLMONITOR_PORT;" \
+    "action: $action"
+  send() { echo "$1" >"$HC_WORK/router.ctl"; }
+  quieted=0 put_back=0
+  for call in 1 2; do
+    hc_mpv_playing 0.8
+    before=$(hc_mpv_state)
+    [ $call = 1 ] && echo "call 1, missed:" || echo "call 2, answered:"
+    echo "  before its RING:      $before"
+    send "RING;$call;0301234567;5550100;SIP0;"
+    hc_until_state "$quiet" && quieted=$((quieted + 1))
+    echo "  ringing:              $(hc_mpv_state)"
+    sleep 2
+    if [ $call = 2 ]; then
+      send "CONNECT;$call;1;0301234567;"
+      sleep 2
+      echo "  answered:             $(hc_mpv_state)"
+      send "DISCONNECT;$call;2;"
+    else
+      send "DISCONNECT;$call;0;"
+    fi
+    hc_until_state "^${before//./\\.}\$" && put_back=$((put_back + 1))
+    echo "  after its DISCONNECT: $(hc_mpv_state)"
+  done
+  echo
+  echo "The call monitor's lines, in seconds from the service's connection:"
+  awk 'NR == 1 { t0 = $1 } { printf "  %7.3f s  ", ($1 - t0) / 1e6; $1 = ""; print substr($0, 2) }' \
+    "$HC_WORK/router.log"
+  echo "hushcalld's log:"
+  sed 's/^/  /' "$HC_WORK/hushcalld.log"
+  echo "calls that quieted the player: $quieted of 2; put back: $put_back of 2"
+  [ "$quieted" -eq 2 ] && [ "$put_back" -eq 2 ]
+  exit
+fi
+
 hc_start_modem ttyHC0 || { echo "run: the modem simulator did not start" >&2; exit 1; }
 hc_start_service ttyHC0 "Action=$code" Volume=30 Percent=0 Popup=1 ||
   { echo "run: hushcalld never reset the modem" >&2; cat "$HC_WORK/hushcalld.log" >&2; exit 1; }
