@@ -1,20 +1,32 @@
 // The least a Linux program can do to quiet a player on a ring, for
-// bench/linux.sh to measure beside hushcalld: a bare poll() on the tty,
-// the same ring scanner, and on each report the same two D-Bus calls the
-// service makes (the player's PlaybackStatus, then Pause), synchronously.
+// bench/linux.sh to measure beside hushcalld: a bare poll() on the tty or
+// on a TCP connection to a call monitor, the service's own ring scanner or
+// line reader, and on each ring the same two D-Bus calls the service makes
+// (the player's properties, then Pause), synchronously.
 //
 //   linux_floor DEVICE BUS_NAME
+//   linux_floor --callmonitor PORT BUS_NAME    (the call monitor on 127.0.0.1)
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <systemd/sd-bus.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/posix/unique_fd.h"
 #include "ringwatch/core/ring_scanner.h"
+#include "ringwatch/sources/callmonitor/call_monitor_line.h"
+#include "ringwatch/sources/callmonitor/line_splitter.h"
 
 namespace {
 
@@ -23,11 +35,12 @@ constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 
 bool PausePlayer(sd_bus* bus, const char* name) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
-  char* status = nullptr;
-  int r = sd_bus_get_property_string(bus, name, kPath, kPlayer, "PlaybackStatus", &error, &status);
-  std::free(status);
+  sd_bus_message* reply = nullptr;
+  int r = sd_bus_call_method(bus, name, kPath, "org.freedesktop.DBus.Properties", "GetAll", &error,
+                             &reply, "s", kPlayer);
+  sd_bus_message_unref(reply);
+  reply = nullptr;
   if (r >= 0) {
-    sd_bus_message* reply = nullptr;
     r = sd_bus_call_method(bus, name, kPath, kPlayer, "Pause", &error, &reply, "");
     sd_bus_message_unref(reply);
   }
@@ -36,24 +49,49 @@ bool PausePlayer(sd_bus* bus, const char* name) {
   return r >= 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: linux_floor DEVICE BUS_NAME\n");
-    return 2;
-  }
-  hushcall::posix::UniqueFd tty(::open(argv[1], O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!tty) {
-    std::perror("linux_floor: open");
-    return 1;
-  }
+hushcall::posix::UniqueFd OpenTty(const char* path) {
+  hushcall::posix::UniqueFd tty(::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!tty) return tty;
   termios mode{};
   ::tcgetattr(tty.get(), &mode);
   ::cfmakeraw(&mode);
   ::cfsetspeed(&mode, B9600);
   mode.c_cflag |= CLOCAL | CREAD;
   ::tcsetattr(tty.get(), TCSANOW, &mode);
+  return tty;
+}
+
+// Connected as the service connects: no delay on small writes either way.
+hushcall::posix::UniqueFd ConnectLoopback(int port) {
+  hushcall::posix::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) return fd;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int on = 1;
+  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return hushcall::posix::UniqueFd();
+  }
+  return fd;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool callMonitor = argc == 4 && std::string(argv[1]) == "--callmonitor";
+  if (argc != 3 && !callMonitor) {
+    std::fprintf(stderr, "usage: linux_floor DEVICE BUS_NAME\n"
+                         "       linux_floor --callmonitor PORT BUS_NAME\n");
+    return 2;
+  }
+  const char* player = argv[argc - 1];
+  hushcall::posix::UniqueFd fd = callMonitor ? ConnectLoopback(std::atoi(argv[2])) : OpenTty(argv[1]);
+  if (!fd) {
+    std::perror(callMonitor ? "linux_floor: connect" : "linux_floor: open");
+    return 1;
+  }
 
   sd_bus* bus = nullptr;
   if (sd_bus_open_user(&bus) < 0) {
@@ -63,15 +101,35 @@ int main(int argc, char** argv) {
   std::printf("ready\n");
   std::fflush(stdout);
 
+  // Whether what was read completes a ring.
+  std::function<bool(std::string_view)> rings;
   hushcall::ringwatch::RingScanner scanner;
+  hushcall::ringwatch::LineSplitter splitter(hushcall::ringwatch::kCallMonitorMaxLine);
+  if (callMonitor) {
+    rings = [&splitter](std::string_view bytes) {
+      bool ring = false;
+      for (const std::string& text : splitter.Feed(bytes).complete) {
+        const auto line = hushcall::ringwatch::ParseCallMonitorLine(text);
+        ring = ring || (line.verdict == hushcall::ringwatch::CallMonitorLine::Verdict::kCall &&
+                        line.report.direction == hushcall::ringwatch::CallDirection::kIncoming &&
+                        line.report.phase == hushcall::ringwatch::CallPhase::kRinging);
+      }
+      return ring;
+    };
+  } else {
+    rings = [&scanner](std::string_view bytes) { return scanner.Scan(std::string(bytes)); };
+  }
   for (;;) {
-    pollfd watched{tty.get(), POLLIN, 0};
+    pollfd watched{fd.get(), POLLIN, 0};
     if (::poll(&watched, 1, -1) < 0) continue;
-    if ((watched.revents & (POLLHUP | POLLERR)) != 0) break;
-    char buffer[256];
-    const ssize_t n = ::read(tty.get(), buffer, sizeof buffer);
-    if (n <= 0) continue;
-    if (scanner.Scan(std::string(buffer, static_cast<std::size_t>(n)))) PausePlayer(bus, argv[2]);
+    char buffer[4096];
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n == 0 && callMonitor) break;
+    if (n <= 0) {
+      if ((watched.revents & (POLLHUP | POLLERR)) != 0) break;
+      continue;
+    }
+    if (rings(std::string_view(buffer, static_cast<std::size_t>(n)))) PausePlayer(bus, player);
   }
   sd_bus_flush_close_unref(bus);
   return 0;
