@@ -8,7 +8,16 @@
 #     same two D-Bus calls (PlaybackStatus, then Pause). Service and floor
 #     pairs run side by side, their rings interleaved, under one load;
 #  2. idle cost of a service watching a silent modem over --idle-s seconds:
-#     its wake-ups per minute (context switches) and its resident memory.
+#     its wake-ups per minute (context switches) and its resident memory;
+#  3. call monitor latency: from the stand-in's (tools/callmonitorsim) write
+#     of a RING line to the player's receipt of Pause, p50/p99/max over
+#     --calls calls, beside linux_floor --callmonitor (a bare poll() on a
+#     TCP client of its own stand-in, the same D-Bus calls). A call ends at
+#     its DISCONNECT, so the calls run back to back: RING, Pause, DISCONNECT,
+#     the service's put back, the service's and the floor's interleaved;
+#  4. fan-out: from the RING to the last of 1, 10 and 50 players' receipt
+#     of Pause, all on one bus and each answering every call 20 ms late,
+#     over --calls calls each: the players are called together, not in turn.
 #
 #   bench/linux.sh [--calls N] [--pairs K] [--idle-s S]
 #
@@ -18,7 +27,9 @@
 # 11 s, the rings of all 2K simulators spread evenly across those 11 s.
 #
 # The last line is for scripts:
-#   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle wakeups E/min; rss F KiB
+#   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle wakeups E/min; rss F KiB;
+#     callmonitor p50 G ms p99 H ms; callmonitor floor p50 I ms p99 J ms;
+#     1 player p50 K ms p99 L ms; 10 players p50 M ms p99 N ms; 50 players p50 O ms p99 P ms
 set -u
 
 calls=200
@@ -29,7 +40,7 @@ while [ $# -gt 0 ]; do
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -40,6 +51,7 @@ modemsim=$native/tools/modemsim/modemsim
 daemon=$native/daemon/hushcalld
 floor=$native/bench/linux_floor/linux_floor
 player=$root/bench/linux_player.py
+callmonitorsim=$root/tools/callmonitorsim/callmonitorsim.py
 if ! [ -x "$modemsim" ] && [ -x "$daemon" ] && [ -x "$floor" ]; then
   echo "bench: build tree missing, running scripts/setup.sh and scripts/build.sh"
   "$root/scripts/setup.sh" && "$root/scripts/build.sh" || { echo "bench: build failed" >&2; exit 1; }
@@ -57,33 +69,45 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 say() { echo "bench: $*" >&2; }
 
-# wait_for FILE REGEX SECONDS
+# wait_for FILE REGEX SECONDS [COUNT]: COUNT lines (1) match.
 wait_for() {
-  local end=$((SECONDS + $3))
-  until grep -qE "$2" "$1" 2>/dev/null; do
+  local end=$((SECONDS + $3)) n
+  until n=$(grep -cE "$2" "$1" 2>/dev/null); [ "${n:-0}" -ge "${4:-1}" ]; do
     [ $SECONDS -ge $end ] && return 1
     sleep 0.05
   done
 }
 
+# start_bus DIR: a session bus of DIR's own; its address in $bus.
+start_bus() {
+  dbus-daemon --session --nofork --print-address=3 3>"$1/bus" </dev/null >/dev/null 2>&1 &
+  pids+=($!)
+  wait_for "$1/bus" . 10 || { say "the bus in $1 did not start"; exit 1; }
+  bus=$(head -1 "$1/bus")
+}
+
+# start_player DIR SUFFIX [linux_player.py options]: on $bus, logging to
+# DIR/player.log.
+start_player() {
+  local dir=$1 suffix=$2
+  shift 2
+  DBUS_SESSION_BUS_ADDRESS=$bus "$player" "$suffix" "$dir/player.log" "$@" >"$dir/player.out" 2>&1 &
+  pids+=($!)
+  wait_for "$dir/player.out" '^ready' 10 || { say "the player in $dir did not start"; exit 1; }
+}
+
 # start_pair N KIND: bus, simulator, player, and the service or the floor.
 start_pair() {
-  local n=$1 kind=$2 dir=$work/pair$1
+  local n=$1 kind=$2 dir=$work/pair$1 bus
   mkdir -p "$dir"
-  dbus-daemon --session --nofork --print-address=3 3>"$dir/bus" </dev/null >/dev/null 2>&1 &
-  pids+=($!)
-  wait_for "$dir/bus" . 10 || { say "bus $n did not start"; exit 1; }
-  local bus
-  bus=$(head -1 "$dir/bus")
+  start_bus "$dir"
   local wait_init=()
   [ "$kind" = floor ] && wait_init=(--no-wait-init)
   "$modemsim" --link "$dir/tty" --transcript "$dir/modem.log" --control "$dir/modem.ctl" \
     --reply-delay-ms 0 "${wait_init[@]}" </dev/null >"$dir/modem.out" 2>&1 &
   pids+=($!)
   wait_for "$dir/modem.out" '^ready' 10 || { say "simulator $n did not start"; exit 1; }
-  DBUS_SESSION_BUS_ADDRESS=$bus "$player" "p$n" "$dir/player.log" >"$dir/player.out" 2>&1 &
-  pids+=($!)
-  wait_for "$dir/player.out" '^ready' 10 || { say "player $n did not start"; exit 1; }
+  start_player "$dir" "p$n"
   if [ "$kind" = floor ]; then
     DBUS_SESSION_BUS_ADDRESS=$bus "$floor" "$dir/tty" "org.mpris.MediaPlayer2.p$n" \
       >"$dir/out" 2>&1 &
@@ -119,24 +143,28 @@ for ((round = 0; round < per; round++)); do
 done
 sleep 2
 
-# latencies KIND: one line per ring, in ms, from each pair's transcript and
-# player log.
+# ring_to_pause TRANSCRIPT PLAYER_LOG K: one line per ring of the modem's
+# or the call monitor's transcript: the ms to the K-th Pause after it (the
+# last of K players), or "missing".
+ring_to_pause() {
+  awk -v k="$3" '
+    FNR == 1 { file++ }
+    file == 1 && $2 == "tx" && ($3 == "RING\\r\\n" || $3 ~ /^RING;/) { ring[++rings] = $1 }
+    file == 2 && $2 == "Pause" { got[++n] = $1 }
+    END {
+      j = 1
+      for (i = 1; i <= rings; i++) {
+        while (j <= n && got[j] < ring[i]) j++
+        last = j + k - 1
+        if (last > n) { print "missing"; continue }
+        if (i < rings && got[last] >= ring[i + 1]) { print "missing"; continue }
+        printf "%.3f\n", (got[last] - ring[i]) / 1000; j = last + 1
+      }
+    }' "$1" "$2"
+}
+# latencies KIND: one line per ring of each of KIND's pairs.
 latencies() {
-  for dir in "$work"/pair"$1"*; do
-    awk '
-      FNR == 1 { file++ }
-      file == 1 && $2 == "tx" && $3 == "RING\\r\\n" { ring[++rings] = $1 }
-      file == 2 && $2 == "Pause" { got[++n] = $1 }
-      END {
-        j = 1
-        for (i = 1; i <= rings; i++) {
-          while (j <= n && got[j] < ring[i]) j++
-          if (j > n) { print "missing"; continue }
-          if (i < rings && got[j] >= ring[i + 1]) { print "missing"; continue }
-          printf "%.3f\n", (got[j] - ring[i]) / 1000; j++
-        }
-      }' "$dir/modem.log" "$dir/player.log"
-  done
+  for dir in "$work"/pair"$1"*; do ring_to_pause "$dir/modem.log" "$dir/player.log" 1; done
 }
 # stats: "p50 p99 max missing" of the lines on standard input.
 stats() {
@@ -165,4 +193,136 @@ wakeups=$(awk -v d=$((after - before)) -v s="$idle_s" 'BEGIN { printf "%.1f", d 
 rss=$(awk '/VmRSS/ { print $2 }' "/proc/$pid/status")
 echo "idle: $wakeups wake-ups per minute over $idle_s s; resident $rss KiB (target 0/min, at most 8192 KiB)"
 echo "targets: p99 at most 1.5 x the floor's p99"
-echo "summary: latency p50 $s50 ms p99 $s99 ms; floor p50 $f50 ms p99 $f99 ms; idle wakeups $wakeups/min; rss $rss KiB"
+
+# start_monitor DIR: the call monitor stand-in; its port in $port, its
+# FIFO open for writing on $ctl (never blocking the bench).
+start_monitor() {
+  /usr/bin/python3 "$callmonitorsim" --control "$1/cm.ctl" --transcript "$1/cm.log" </dev/null \
+    >"$1/cm.out" 2>&1 &
+  pids+=($!)
+  wait_for "$1/cm.out" '^ready' 10 || { say "the stand-in in $1 did not start"; exit 1; }
+  port=$(sed -n 's/^ready //p' "$1/cm.out")
+  exec {ctl}<>"$1/cm.ctl"
+}
+# start_cm_service DIR PLAYERS: hushcalld pausing on $bus, watching $port;
+# returns once it has connected and follows PLAYERS players.
+start_cm_service() {
+  printf 'Enabled=1\nAction=40046\nPopup=0\nSources=callmonitor\nCallMonitor=127.0.0.1:%s\n' \
+    "$port" >"$1/hushcall.conf"
+  DBUS_SESSION_BUS_ADDRESS=$bus "$daemon" --config "$1/hushcall.conf" >"$1/out" 2>&1 &
+  pids+=($!)
+  wait_for "$1/cm.log" ' connected$' 10 && wait_for "$1/out" 'MPRIS: following' 10 "$2" ||
+    { say "the service in $1 did not start"; exit 1; }
+  sleep 0.3  # the players' owners, asked for next
+}
+# follow FILE: its lines as they are written, on fd $followed.
+follow() {
+  : >>"$1"
+  exec {followed}< <(exec tail -n +1 -F "$1" 2>/dev/null)
+  pids+=($!)
+}
+# await FD REGEX COUNT: COUNT more lines on FD match, within 10 s.
+await() {
+  local left=$3 end=$((SECONDS + 10)) text
+  while [ "$left" -gt 0 ]; do
+    [ $SECONDS -lt $end ] && IFS= read -r -t $((end - SECONDS)) -u "$1" text || return 1
+    [[ $text =~ $2 ]] && left=$((left - 1))
+  done
+}
+# cm_call CTL FD PLAYERS PUT_BACK SETTLE: one call on the stand-in written to
+# on CTL, whose players log on FD: RING, each player's Pause, DISCONNECT,
+# with PUT_BACK (1) each player's status read in the service's put back,
+# then SETTLE seconds for the last answers to land. Fails on a receipt
+# not seen.
+cm_call() {
+  echo "RING;0;0301234567;5550100;SIP0;" >&"$1"
+  await "$2" ' Pause$' "$3" || return 1
+  echo "DISCONNECT;0;0;" >&"$1"
+  if [ "$4" = 1 ]; then await "$2" ' Get PlaybackStatus$' "$3" || return 1; fi
+  sleep "$5"
+}
+# stop_from INDEX: ends one measure's processes, those from INDEX on in pids.
+stop_from() {
+  local i
+  for ((i = $1; i < ${#pids[@]}; i++)); do kill "${pids[i]}" 2>/dev/null; done
+}
+
+# 3. The call monitor: a service and a floor, each with its bus, stand-in
+# and player.
+say "call monitor: $calls calls each to a service and a floor, back to back"
+first=${#pids[@]}
+for kind in service floor; do
+  dir=$work/cm$kind
+  mkdir -p "$dir"
+  start_bus "$dir"
+  start_monitor "$dir"
+  start_player "$dir" cm
+  if [ $kind = floor ]; then
+    DBUS_SESSION_BUS_ADDRESS=$bus "$floor" --callmonitor "$port" org.mpris.MediaPlayer2.cm \
+      >"$dir/out" 2>&1 &
+    pids+=($!)
+    wait_for "$dir/out" '^ready' 10 || { say "the call monitor floor did not start"; exit 1; }
+  else
+    start_cm_service "$dir" 1
+  fi
+  follow "$dir/player.log"
+  if [ $kind = floor ]; then floor_ctl=$ctl floor_fd=$followed; else service_ctl=$ctl service_fd=$followed; fi
+done
+failed=0
+for ((i = 0; i < calls && failed < 5; i++)); do
+  # Each waits a little for the last answer to reach the service or the
+  # floor, so that the next RING finds it idle.
+  cm_call "$service_ctl" "$service_fd" 1 1 0.02 || failed=$((failed + 1))
+  cm_call "$floor_ctl" "$floor_fd" 1 0 0.02 || failed=$((failed + 1))
+done
+[ $failed -gt 0 ] && say "call monitor: $failed receipts not seen; see the missing counts"
+stop_from "$first"
+exec {service_ctl}>&- {service_fd}<&- {floor_ctl}>&- {floor_fd}<&-
+read -r c50 c99 cmax cmissing < <(ring_to_pause "$work/cmservice/cm.log" "$work/cmservice/player.log" 1 | stats)
+read -r cf50 cf99 cfmax cfmissing < <(ring_to_pause "$work/cmfloor/cm.log" "$work/cmfloor/player.log" 1 | stats)
+busy=$(grep -c 'still busy' "$work/cmservice/out")
+echo "call monitor (ms, $i calls): hushcalld p50 $c50 p99 $c99 max $cmax missing $cmissing (rings met busy: $busy)"
+echo "call monitor (ms, $i calls): floor     p50 $cf50 p99 $cf99 max $cfmax missing $cfmissing"
+# within RATIO A B [below]: whether A is at most (below) RATIO x B, as text.
+within() {
+  awk -v r="$1" -v a="$2" -v b="$3" -v below="${4:-}" 'BEGIN {
+    if (a == "-" || b == "-") { print "not measured"; exit }
+    print ((below ? a + 0 < r * b : a + 0 <= r * b) ? "met" : "not met")
+  }'
+}
+echo "target: call monitor p99 at most 1.5 x the floor's p99: $(within 1.5 "$c99" "$cf99")" \
+  "($c99 ms vs $(awk -v b="$cf99" 'BEGIN { printf "%.3f", 1.5 * b }') ms)"
+
+# 4. Fan-out: N players answering 20 ms late, on one bus with one service.
+fan=""
+declare -A fan99
+for n in 1 10 50; do
+  players="$n player$([ "$n" = 1 ] || echo s)"
+  say "fan-out: $calls calls to $players"
+  dir=$work/fan$n
+  mkdir -p "$dir"
+  first=${#pids[@]}
+  start_bus "$dir"
+  start_monitor "$dir"
+  start_player "$dir" fan --players "$n" --delay-ms 20
+  start_cm_service "$dir" "$n"
+  follow "$dir/player.log"
+  failed=0
+  for ((i = 0; i < calls && failed < 5; i++)); do
+    cm_call "$ctl" "$followed" "$n" 1 0.05 || failed=$((failed + 1))
+  done
+  [ $failed -gt 0 ] && say "fan-out: $failed receipts not seen with $n players"
+  stop_from "$first"
+  exec {ctl}>&- {followed}<&-
+  read -r n50 n99 nmax nmissing < <(ring_to_pause "$dir/cm.log" "$dir/player.log" "$n" | stats)
+  busy=$(grep -c 'still busy' "$dir/out")
+  echo "fan-out (ms, $i calls): $players, the last Pause p50 $n50 p99 $n99 max $nmax" \
+    "missing $nmissing (rings met busy: $busy)"
+  fan99[$n]=$n99
+  fan+="; $players p50 $n50 ms p99 $n99 ms"
+done
+echo "target: with 50 players p99 below 3 x the p99 with 1: $(within 3 "${fan99[50]}" "${fan99[1]}" below)" \
+  "(${fan99[50]} ms vs $(awk -v b="${fan99[1]}" 'BEGIN { printf "%.3f", 3 * b }') ms)"
+
+echo "summary: latency p50 $s50 ms p99 $s99 ms; floor p50 $f50 ms p99 $f99 ms; idle wakeups $wakeups/min; rss $rss KiB;" \
+  "callmonitor p50 $c50 ms p99 $c99 ms; callmonitor floor p50 $cf50 ms p99 $cf99 ms$fan"
