@@ -5,8 +5,8 @@
 #     write) to the fake MPRIS player's receipt of Pause (its log line),
 #     p50/p99/max over --calls calls; and the same for the floor:
 #     bench/linux_floor, a bare poll() loop on its own pty that makes the
-#     same two D-Bus calls (PlaybackStatus, then Pause). Service and floor
-#     pairs run side by side, their rings interleaved, under one load;
+#     same two D-Bus calls (GetAll of the player, then Pause). Service and
+#     floor pairs run side by side, their rings interleaved, under one load;
 #  2. idle cost of a service watching a silent modem over --idle-s seconds:
 #     its wake-ups per minute (context switches) and its resident memory;
 #  3. call monitor latency: from the stand-in's (tools/callmonitorsim) write
@@ -28,7 +28,7 @@
 #
 # The last line is for scripts:
 #   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle wakeups E/min; rss F KiB;
-#     callmonitor p50 G ms p99 H ms; callmonitor floor p50 I ms p99 J ms;
+#     (on the same line) callmonitor p50 G ms p99 H ms; callmonitor floor p50 I ms p99 J ms;
 #     1 player p50 K ms p99 L ms; 10 players p50 M ms p99 N ms; 50 players p50 O ms p99 P ms
 set -u
 
@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
-    -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
