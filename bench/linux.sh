@@ -52,7 +52,7 @@ daemon=$native/daemon/hushcalld
 floor=$native/bench/linux_floor/linux_floor
 player=$root/bench/linux_player.py
 callmonitorsim=$root/tools/callmonitorsim/callmonitorsim.py
-if ! [ -x "$modemsim" ] && [ -x "$daemon" ] && [ -x "$floor" ]; then
+if ! { [ -x "$modemsim" ] && [ -x "$daemon" ] && [ -x "$floor" ]; }; then
   echo "bench: build tree missing, running scripts/setup.sh and scripts/build.sh"
   "$root/scripts/setup.sh" && "$root/scripts/build.sh" || { echo "bench: build failed" >&2; exit 1; }
 fi
