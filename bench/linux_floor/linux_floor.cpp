@@ -24,9 +24,9 @@
 #include <string_view>
 
 #include "common/posix/unique_fd.h"
+#include "ringwatch/calls/line_splitter.h"
 #include "ringwatch/core/ring_scanner.h"
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
-#include "ringwatch/sources/callmonitor/line_splitter.h"
 
 namespace {
 
