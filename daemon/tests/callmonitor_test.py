@@ -13,61 +13,26 @@ comes back, accepts and says nothing, sends 64 KiB of garbage, splits a line
 into single bytes, and closes, and the service watches on through all of it.
 """
 import os
-import queue
 import random
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 import dbus
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/callmonitorsim"))
 from callmonitorsim import Monitor, line  # noqa: E402
+import service_process  # noqa: E402
+from service_process import check, failures  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
-failures = []
 WAIT = 15.0  # seconds; generous for a loaded machine
 OWN, OTHER = "987654", "555000"
 
 
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what, flush=True)
-    if not cond:
-        failures.append(what)
-
-
-class Daemon:
-    def __init__(self, *args):
-        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True)
-        self.lines = queue.Queue()
-        self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for text in self.proc.stderr:
-            self.lines.put(text.rstrip("\n"))
-
-    def wait_for(self, text, wait=WAIT):
-        """The first line from now on that contains `text`, or None."""
-        end = time.monotonic() + wait
-        while time.monotonic() < end:
-            try:
-                got = self.lines.get(timeout=end - time.monotonic())
-            except queue.Empty:
-                break
-            self.seen.append(got)
-            if text in got:
-                return got
-        return None
-
-    def drain(self):
-        while True:
-            try:
-                self.seen.append(self.lines.get_nowait())
-            except queue.Empty:
-                return
+def Daemon(*args):
+    return service_process.Daemon(hushcalld, *args, wait=WAIT)
 
 
 player_proc = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)

@@ -6,54 +6,27 @@ ID from modemsim against a fake player and dbusmock's notification daemon:
     hushcalld_test.py HUSHCALLD MODEMSIM FAKE_PLAYER
 """
 import os
-import queue
 import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 import dbus
 
+import service_process
+from service_process import check, failures
+
 hushcalld, modemsim, fake_player = sys.argv[1], sys.argv[2], sys.argv[3]
-failures = []
 WAIT = 10.0  # seconds; generous for a loaded machine
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what)
-    if not cond:
-        failures.append(what)
 
 
 def run(*args, env=None):
     return subprocess.run([hushcalld, *args], capture_output=True, text=True, timeout=WAIT, env=env)
 
 
-class Daemon:
-    def __init__(self, *args, env=None):
-        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
-        self.lines = queue.Queue()
-        self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for line in self.proc.stderr:
-            self.lines.put(line.rstrip("\n"))
-
-    def wait_for(self, text):
-        """The first line from now on that contains `text`, or None."""
-        end = time.monotonic() + WAIT
-        while time.monotonic() < end:
-            try:
-                line = self.lines.get(timeout=end - time.monotonic())
-            except queue.Empty:
-                break
-            self.seen.append(line)
-            if text in line:
-                return line
-        return None
+def Daemon(*args, env=None):
+    return service_process.Daemon(hushcalld, *args, wait=WAIT, env=env)
 
 
 with tempfile.TemporaryDirectory() as tmp:
