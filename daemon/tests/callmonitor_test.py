@@ -1,12 +1,12 @@
 #!/usr/bin/python3
 """hushcalld against a call monitor stand-in (a scripted TCP server on a free
-loopback port) and a fake MPRIS player, on a session bus of its own (run
-under dbus-run-session):
+loopback port), a fake MPRIS player and dbusmock's notification daemon, on
+a session bus of its own (run under dbus-run-session):
 
     callmonitor_test.py HUSHCALLD FAKE_PLAYER
 
 Missed, answered and blocked calls quiet the player and put it back at
-their end; outgoing calls count only with Outgoing=1, and calls to other
+their end, and each ring's notification names its caller; outgoing calls count only with Outgoing=1, and calls to other
 numbers not at all with Numbers set, both changed by a reload that keeps
 the connection. The peer is as rough as a real one: it refuses at first and
 comes back, accepts and says nothing, sends 64 KiB of garbage, splits a line
@@ -36,8 +36,20 @@ def Daemon(*args):
 
 
 player_proc = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
+notifier = subprocess.Popen([sys.executable, "-m", "dbusmock", "--template", "notification_daemon"],
+                            stdout=subprocess.DEVNULL)
 check(player_proc.stdout.readline().strip() == "ready", "the fake player is on the bus")
 bus = dbus.SessionBus()
+end = time.monotonic() + WAIT
+while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() < end:
+    time.sleep(0.05)
+notifications = dbus.Interface(bus.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
+                               "org.freedesktop.DBus.Mock")
+
+
+def caller_texts():
+    """The bodies of the ringing notifications so far."""
+    return [str(a[4]) for _, a in notifications.GetMethodCalls("Notify") if "lost the call monitor" not in str(a[4])]
 control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"),
                          "org.hushcall.Test")
 
@@ -63,7 +75,7 @@ with tempfile.TemporaryDirectory() as tmp:
     def write_conf(*extra):
         with open(conf, "w") as f:
             f.write("\n".join(["Sources=callmonitor", f"CallMonitor=127.0.0.1:{monitor.port}",
-                               "Action=40046", "Popup=0", *extra]) + "\n")
+                               "Action=40046", "Popup=1", *extra]) + "\n")
 
     write_conf()
     d = Daemon("--config", conf)
@@ -100,6 +112,8 @@ with tempfile.TemporaryDirectory() as tmp:
         calls = until_calls(n + 2)
         check(calls[n:] == ["Pause", "Play"], f"and is put back at its end: {calls[n:]}")
         n = len(calls)
+        check(caller_texts() == ["Call from 0301234567", "Caller withheld"],
+              f"each ring's notification names its caller: {caller_texts()}")
 
         # A blocked number: a ring, and its end within a second.
         # The pause may still be on its way at the end: the reaction then puts
@@ -195,6 +209,7 @@ with tempfile.TemporaryDirectory() as tmp:
         if failures:
             print("its log:\n  " + "\n  ".join(d.seen))
         player_proc.terminate()
+        notifier.terminate()
 
 print(f"callmonitor: {len(failures)} failures")
 sys.exit(1 if failures else 0)
