@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ringwatch/calls/line_splitter.h"
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
 #include "ringwatch/sources/callmonitor/call_monitor_reader.h"
-#include "ringwatch/calls/line_splitter.h"
 
 namespace {
 
