@@ -19,8 +19,6 @@ import sys
 import tempfile
 import time
 
-import dbus
-
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/callmonitorsim"))
 from callmonitorsim import Monitor, line  # noqa: E402
 import service_process  # noqa: E402
@@ -35,23 +33,12 @@ def Daemon(*args):
     return service_process.Daemon(hushcalld, *args, wait=WAIT)
 
 
-player_proc = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
-notifier = subprocess.Popen([sys.executable, "-m", "dbusmock", "--template", "notification_daemon"],
-                            stdout=subprocess.DEVNULL)
-check(player_proc.stdout.readline().strip() == "ready", "the fake player is on the bus")
-bus = dbus.SessionBus()
-end = time.monotonic() + WAIT
-while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() < end:
-    time.sleep(0.05)
-notifications = dbus.Interface(bus.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
-                               "org.freedesktop.DBus.Mock")
+player_proc, notifier, control, notifications = service_process.start_peers(fake_player, WAIT)
 
 
 def caller_texts():
     """The bodies of the ringing notifications so far."""
     return [str(a[4]) for _, a in notifications.GetMethodCalls("Notify") if "lost the call monitor" not in str(a[4])]
-control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"),
-                         "org.hushcall.Test")
 
 
 def player_calls():

@@ -12,8 +12,6 @@ import sys
 import tempfile
 import time
 
-import dbus
-
 import service_process
 from service_process import check, failures
 
@@ -104,17 +102,7 @@ with tempfile.TemporaryDirectory() as tmp:
     # CallerId=1: the ringing notification is shown, then changed in place
     # (replaces_id) to name the caller, escaped. A modem that answers
     # AT+VCID=1 with ERROR is watched as before: its ring still pauses.
-    player = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
-    server = subprocess.Popen([sys.executable, "-m", "dbusmock", "--template", "notification_daemon"],
-                              stdout=subprocess.DEVNULL)
-    check(player.stdout.readline().strip() == "ready", "the fake player is on the bus")
-    bus = dbus.SessionBus()
-    end = time.monotonic() + WAIT
-    while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() < end:
-        time.sleep(0.05)
-    control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"), "org.hushcall.Test")
-    mock = dbus.Interface(bus.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
-                          "org.freedesktop.DBus.Mock")
+    player, server, control, mock = service_process.start_peers(fake_player, WAIT)
     link = os.path.join(tmp, "modem")
     with open(conf, "w") as f:
         f.write(f"Device={link}\nCallerId=1\nPopup=1\nAction=40046\n")

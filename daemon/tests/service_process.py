@@ -1,9 +1,13 @@
-"""What the process tests of hushcalld share: their verdicts, and a running
-service whose log (its stderr) is read line by line as it comes."""
+"""What the process tests of hushcalld share: their verdicts, a running
+service whose log (its stderr) is read line by line as it comes, and the
+session bus's stand-ins for its peers."""
 import queue
 import subprocess
+import sys
 import threading
 import time
+
+import dbus
 
 failures = []
 
@@ -46,3 +50,21 @@ class Daemon:
                 self.seen.append(self.lines.get_nowait())
             except queue.Empty:
                 return
+
+
+def start_peers(fake_player, wait):
+    """The fake MPRIS player (ready to obey) and dbusmock's notification
+    daemon on the session bus: their processes, the player's test control
+    and the daemon's mock interface."""
+    player = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
+    notifier = subprocess.Popen([sys.executable, "-m", "dbusmock", "--template", "notification_daemon"],
+                                stdout=subprocess.DEVNULL)
+    check(player.stdout.readline().strip() == "ready", "the fake player is on the bus")
+    bus = dbus.SessionBus()
+    end = time.monotonic() + wait
+    while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() < end:
+        time.sleep(0.05)
+    control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"), "org.hushcall.Test")
+    mock = dbus.Interface(bus.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
+                          "org.freedesktop.DBus.Mock")
+    return player, notifier, control, mock
