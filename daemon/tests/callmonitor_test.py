@@ -14,7 +14,6 @@ into single bytes, and closes, and the service watches on through all of it.
 """
 import os
 import random
-import subprocess
 import sys
 import tempfile
 import time
@@ -185,12 +184,7 @@ with tempfile.TemporaryDirectory() as tmp:
         check(calls[n:] == ["Pause"], f"the next call after the return quiets: {calls[n:]}")
         check(d.proc.poll() is None, "the service runs on")
     finally:
-        d.proc.terminate()
-        try:
-            code = d.proc.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            d.proc.kill()
-            code = "hung"
+        code = d.stop()
         check(code == 0, f"SIGTERM stops it with 0: {code}")
         d.drain()
         if failures:

@@ -89,12 +89,7 @@ with tempfile.TemporaryDirectory() as tmp:
         os.replace(conf + ".away", conf)
         d.proc.send_signal(signal.SIGHUP)
         check(d.wait_for("reload: nothing changed") is not None, "and the file back changes nothing")
-        d.proc.send_signal(stop)
-        try:
-            code = d.proc.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            d.proc.kill()
-            code = "hung"
+        code = d.stop(stop)
         check(code == 0, f"{stop.name} stops it with 0: {code}")
         if failures:
             print("its log:\n  " + "\n  ".join(d.seen))

@@ -2,6 +2,7 @@
 service whose log (its stderr) is read line by line as it comes, and the
 session bus's stand-ins for its peers."""
 import queue
+import signal
 import subprocess
 import sys
 import threading
@@ -42,6 +43,15 @@ class Daemon:
             if text in got:
                 return got
         return None
+
+    def stop(self, sig=signal.SIGTERM):
+        """Its exit code once `sig` has stopped it, or "hung" (then killed)."""
+        self.proc.send_signal(sig)
+        try:
+            return self.proc.wait(timeout=self.wait)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            return "hung"
 
     def drain(self):
         """Every line that came so far, into `seen`."""
