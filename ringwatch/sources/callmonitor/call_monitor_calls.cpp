@@ -8,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -168,12 +167,10 @@ void CallMonitorCalls::Connected() {
     return;
   }
   state_ = State::kConnected;
-  retryMs_ = kCallMonitorFirstRetryMs;
-  lastWhy_.clear();
-  log_.Line(told_ || everConnected_
+  log_.Line(retry_.told() || everConnected_
                 ? "the call monitor at " + where_ + " is back; Hushcall watches it again"
                 : "watching the call monitor at " + where_);
-  told_ = false;
+  retry_.Succeeded();
   everConnected_ = true;
 }
 
@@ -223,20 +220,17 @@ void CallMonitorCalls::WaitAndRetry(const std::string& why) {
   lookup_.reset();
   Close();
   state_ = State::kWaiting;
-  if (why != lastWhy_) {
+  if (retry_.NewReason(why)) {
     log_.Line("the call monitor at " + where_ + ": " + why + "; trying again in " +
-              std::to_string(retryMs_ / 1000) + " s, then less often");
-    lastWhy_ = why;
+              std::to_string(retry_.waitMs() / 1000) + " s, then less often");
   }
-  const int wait = retryMs_;
-  retryMs_ = std::min(retryMs_ * 2, kCallMonitorLastRetryMs);
+  const int wait = retry_.NextWaitMs();
   const Status status = StatusOf([&] {
     Arm(wait);
     return kOk;
   });
   if (Failed(status)) log_.Line("the call monitor at " + where_ + ": no timer to try again");
-  if (!told_) {
-    told_ = true;
+  if (retry_.TellOnce()) {
     boxes_.Show(CallMonitorLostText(where_), kProductName, kMbExclamationOk);
   }
 }

@@ -22,6 +22,7 @@
 #include "common/posix/unique_fd.h"
 #include "ringwatch/calls/call_report.h"
 #include "ringwatch/core/message_boxes.h"
+#include "ringwatch/core/retry_backoff.h"
 #include "ringwatch/posix/event_loop.h"
 #include "ringwatch/posix/host_lookup.h"
 #include "ringwatch/posix/log.h"
@@ -89,10 +90,8 @@ class CallMonitorCalls {
   CallMonitorReader reader_;
 
   State state_ = State::kWaiting;
-  int retryMs_ = kCallMonitorFirstRetryMs;
-  bool told_ = false;         // this outage is told, until the monitor is back
+  RetryBackoff retry_{kCallMonitorFirstRetryMs, kCallMonitorLastRetryMs};
   bool everConnected_ = false;
-  std::string lastWhy_;       // the failure logged last
   int lastErrno_ = 0;         // the last address's failure
   std::vector<SocketAddress> addresses_;
   std::size_t next_ = 0;
