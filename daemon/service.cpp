@@ -29,6 +29,13 @@ std::string DescribeSettings(const ServiceSettings& settings) {
   }
   text.append(" Outgoing=").append(settings.outgoing ? "1" : "0");
   text.append(" CallerId=").append(settings.callerId ? "1" : "0");
+  const MqttSettings& mqtt = settings.mqtt;
+  text.append(" Mqtt=").append(MqttText(mqtt.broker));
+  text.append(" MqttPasswordFile=").append(mqtt.passwordFile);
+  text.append(" MqttCaFile=").append(mqtt.caFile);
+  text.append(" MqttTopic=").append(mqtt.topic);
+  text.append(" MqttDiscovery=").append(mqtt.discovery ? "1" : "0");
+  text.append(" MqttCallerId=").append(mqtt.callerId ? "1" : "0");
   const std::string tty = TtyPath(settings);
   if (settings.sources.tty) text.append("; tty ").append(tty.empty() ? "(none: COMPort=0)" : tty);
   return text;

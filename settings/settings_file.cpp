@@ -19,15 +19,34 @@ constexpr std::string_view kCallMonitorKey = "CallMonitor";
 constexpr std::string_view kNumbersKey = "Numbers";
 constexpr std::string_view kOutgoingKey = "Outgoing";
 constexpr std::string_view kCallerIdKey = "CallerId";
+constexpr std::string_view kMqttKey = "Mqtt";
+constexpr std::string_view kMqttPasswordFileKey = "MqttPasswordFile";
+constexpr std::string_view kMqttCaFileKey = "MqttCaFile";
+constexpr std::string_view kMqttTopicKey = "MqttTopic";
+constexpr std::string_view kMqttDiscoveryKey = "MqttDiscovery";
+constexpr std::string_view kMqttCallerIdKey = "MqttCallerId";
 // The service's own keys, in the order the messages and changes name them.
-constexpr std::string_view kServiceKeys[] = {kDeviceKey,  kSourcesKey,  kRestoreKey, kCallMonitorKey,
-                                             kNumbersKey, kOutgoingKey, kCallerIdKey};
+constexpr std::string_view kServiceKeys[] = {
+    kDeviceKey,   kSourcesKey,  kRestoreKey,          kCallMonitorKey, kNumbersKey,
+    kOutgoingKey, kCallerIdKey, kMqttKey,             kMqttPasswordFileKey,
+    kMqttCaFileKey, kMqttTopicKey, kMqttDiscoveryKey, kMqttCallerIdKey};
 constexpr std::string_view kDeviceAccepted = "an absolute path such as /dev/ttyACM0";
 constexpr std::string_view kSourcesAccepted =
-    "tty, modemmanager or callmonitor, or several of them joined by commas";
+    "tty, modemmanager, callmonitor or mqtt, or several of them joined by commas";
 constexpr std::string_view kCallMonitorAccepted =
     "a host name or address with an optional port, such as fritz.box, 192.168.178.1:1012 or "
     "[fd00::1]:1012";
+constexpr std::string_view kMqttAccepted =
+    "mqtt://[user@]host[:port] or mqtts://[user@]host[:port], such as mqtt://broker.lan or "
+    "mqtts://hushcall@[fd00::2]:8883 (the password goes in MqttPasswordFile)";
+constexpr std::string_view kFileAccepted = "an absolute path";
+constexpr std::string_view kMqttTopicAccepted =
+    "topic levels joined by /, such as hushcall or home/phone, without +, #, a leading $ or an "
+    "empty level";
+// Longest MQTT user name and topic prefix taken: far below the protocol's
+// bounds, and room for the levels added below the prefix.
+constexpr std::size_t kMaxMqttUser = 128;
+constexpr std::size_t kMaxMqttTopic = 128;
 constexpr std::string_view kNumbersAccepted =
     "a comma-separated list of phone numbers (digits, +, * and #)";
 // Longest DNS name.
@@ -90,6 +109,7 @@ bool ParseSources(std::string_view text, RingSources& sources) {
     bool* slot = name == "tty"            ? &parsed.tty
                  : name == "modemmanager" ? &parsed.modemManager
                  : name == "callmonitor"  ? &parsed.callMonitor
+                 : name == "mqtt"         ? &parsed.mqtt
                                           : nullptr;
     if (slot == nullptr || *slot) return false;
     *slot = true;
@@ -117,8 +137,9 @@ bool AllOf(std::string_view text, Allowed allowed) {
 
 // host, host:port, v6 alone, [v6] or [v6]:port; a port 1..65535. Whether the
 // host exists is the resolver's business, at connect time.
-bool ParseCallMonitor(std::string_view text, CallMonitorAddress& address) {
+bool ParseHostPort(std::string_view text, std::uint16_t defaultPort, CallMonitorAddress& address) {
   CallMonitorAddress parsed;
+  parsed.port = defaultPort;
   std::string_view port;
   if (!text.empty() && text.front() == '[') {
     const std::size_t close = text.find(']');
@@ -149,6 +170,55 @@ bool ParseCallMonitor(std::string_view text, CallMonitorAddress& address) {
     parsed.port = static_cast<std::uint16_t>(value);
   }
   address = std::move(parsed);
+  return true;
+}
+
+bool ParseCallMonitor(std::string_view text, CallMonitorAddress& address) {
+  return ParseHostPort(text, kCallMonitorPort, address);
+}
+
+// mqtt://[user@]host[:port] or mqtts://..., host[:port] as CallMonitor's. A
+// password in the address would sit in a file that many may read: refused.
+bool ParseMqtt(std::string_view text, MqttBroker& broker) {
+  MqttBroker parsed;
+  if (text.starts_with("mqtts://")) {
+    parsed.tls = true;
+    text.remove_prefix(8);
+  } else if (text.starts_with("mqtt://")) {
+    text.remove_prefix(7);
+  } else {
+    return false;
+  }
+  // A trailing slash is how such addresses are often copied.
+  if (text.ends_with('/')) text.remove_suffix(1);
+  const std::size_t at = text.rfind('@');
+  if (at != std::string_view::npos) {
+    parsed.user = std::string(text.substr(0, at));
+    text.remove_prefix(at + 1);
+    if (parsed.user.empty() || parsed.user.size() > kMaxMqttUser) return false;
+    const bool printable = AllOf(parsed.user, [](char c) {
+      return c > ' ' && c < 0x7f && c != ':' && c != '@' && c != '/';
+    });
+    if (!printable) return false;
+  }
+  if (text.find('/') != std::string_view::npos) return false;
+  CallMonitorAddress address;
+  if (!ParseHostPort(text, parsed.tls ? kMqttTlsPort : kMqttPort, address)) return false;
+  parsed.host = std::move(address.host);
+  parsed.port = address.port;
+  broker = std::move(parsed);
+  return true;
+}
+
+// A prefix of topic levels that we publish under and subscribe below: no
+// wildcard, no empty level, and not the broker's own $ topics.
+bool ParseMqttTopic(std::string_view text, std::string& topic) {
+  if (text.empty() || text.size() > kMaxMqttTopic || text.front() == '$') return false;
+  if (text.front() == '/' || text.back() == '/' || text.find("//") != std::string_view::npos)
+    return false;
+  if (!AllOf(text, [](char c) { return c > ' ' && c != 0x7f && c != '+' && c != '#'; }))
+    return false;
+  topic = std::string(text);
   return true;
 }
 
@@ -196,6 +266,7 @@ class Parser {
                                          DefaultServiceSettings().outgoing);
     if (key == kCallerIdKey) return Flag(number, kCallerIdKey, value, result_.settings.callerId,
                                          DefaultServiceSettings().callerId);
+    if (key.starts_with(kMqttKey)) return Mqtt(number, key, value);
     if (const SettingKey* setting = FindSettingKey(key)) return Setting(number, *setting, value);
   }
 
@@ -205,6 +276,18 @@ class Parser {
     if (settings.sources.callMonitor && settings.callMonitor.host.empty()) {
       Message(sourcesLine_, "Sources names callmonitor, but no CallMonitor=host is set; the call "
                             "monitor is not watched");
+    }
+    if (settings.sources.mqtt && settings.mqtt.broker.host.empty()) {
+      Message(sourcesLine_, "Sources names mqtt, but no Mqtt=mqtt://host is set; no calls come "
+                            "from other machines");
+    }
+    if (!settings.mqtt.passwordFile.empty() && settings.mqtt.broker.user.empty()) {
+      Message(passwordFileLine_, "MqttPasswordFile is set, but Mqtt names no user "
+                                 "(mqtt://user@host); the password is not used");
+    }
+    if (!settings.mqtt.caFile.empty() && !settings.mqtt.broker.tls) {
+      Message(caFileLine_, "MqttCaFile is set, but Mqtt is not an mqtts:// address; the CA file "
+                           "is not used");
     }
     return result_;
   }
@@ -283,6 +366,35 @@ class Parser {
     BadValue(number, kCallMonitorKey, value, kCallMonitorAccepted, "none");
   }
 
+  void Mqtt(std::size_t number, std::string_view key, std::string_view value) {
+    MqttSettings& mqtt = result_.settings.mqtt;
+    const MqttSettings defaults;
+    if (key == kMqttKey) {
+      if (ParseMqtt(value, mqtt.broker)) return;
+      mqtt.broker = defaults.broker;
+      return BadValue(number, key, value, kMqttAccepted, "none: MQTT is off");
+    }
+    if (key == kMqttPasswordFileKey || key == kMqttCaFileKey) {
+      const bool password = key == kMqttPasswordFileKey;
+      (password ? passwordFileLine_ : caFileLine_) = number;
+      std::string& path = password ? mqtt.passwordFile : mqtt.caFile;
+      if (!value.empty() && value.front() == '/') {
+        path = std::string(value);
+        return;
+      }
+      path.clear();
+      return BadValue(number, key, value, kFileAccepted,
+                      password ? "none: no password" : "none: the system's CAs");
+    }
+    if (key == kMqttTopicKey) {
+      if (ParseMqttTopic(value, mqtt.topic)) return;
+      mqtt.topic = defaults.topic;
+      return BadValue(number, key, value, kMqttTopicAccepted, defaults.topic);
+    }
+    if (key == kMqttDiscoveryKey) return Flag(number, key, value, mqtt.discovery, defaults.discovery);
+    if (key == kMqttCallerIdKey) return Flag(number, key, value, mqtt.callerId, defaults.callerId);
+  }
+
   void Numbers(std::size_t number, std::string_view value) {
     if (ParseNumbers(value, result_.settings.numbers)) return;
     result_.settings.numbers.clear();
@@ -302,6 +414,8 @@ class Parser {
   std::string_view fileName_;
   std::vector<std::pair<std::string, std::size_t>> seen_;
   std::size_t sourcesLine_ = 0;
+  std::size_t passwordFileLine_ = 0;
+  std::size_t caFileLine_ = 0;
   SettingsFileResult result_{DefaultServiceSettings(), {}};
 };
 
@@ -328,6 +442,7 @@ std::string SourcesText(RingSources sources) {
   if (sources.tty) text += ",tty";
   if (sources.modemManager) text += ",modemmanager";
   if (sources.callMonitor) text += ",callmonitor";
+  if (sources.mqtt) text += ",mqtt";
   return text.empty() ? "none" : text.substr(1);
 }
 
@@ -335,6 +450,14 @@ std::string CallMonitorText(const CallMonitorAddress& address) {
   if (address.host.empty()) return {};
   const bool v6 = address.host.find(':') != std::string::npos;
   return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+std::string MqttText(const MqttBroker& broker) {
+  if (broker.host.empty()) return {};
+  const bool v6 = broker.host.find(':') != std::string::npos;
+  return std::string(broker.tls ? "mqtts://" : "mqtt://") +
+         (broker.user.empty() ? std::string() : broker.user + "@") +
+         (v6 ? "[" + broker.host + "]" : broker.host) + ":" + std::to_string(broker.port);
 }
 
 SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fileName) {
@@ -373,6 +496,15 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   note(kNumbersKey, numbers(before), numbers(after));
   note(kOutgoingKey, before.outgoing ? "1" : "0", after.outgoing ? "1" : "0");
   note(kCallerIdKey, before.callerId ? "1" : "0", after.callerId ? "1" : "0");
+  auto orNone = [](const std::string& text) { return text.empty() ? std::string("(none)") : text; };
+  const MqttSettings& was = before.mqtt;
+  const MqttSettings& now = after.mqtt;
+  note(kMqttKey, orNone(MqttText(was.broker)), orNone(MqttText(now.broker)));
+  note(kMqttPasswordFileKey, orNone(was.passwordFile), orNone(now.passwordFile));
+  note(kMqttCaFileKey, orNone(was.caFile), orNone(now.caFile));
+  note(kMqttTopicKey, was.topic, now.topic);
+  note(kMqttDiscoveryKey, was.discovery ? "1" : "0", now.discovery ? "1" : "0");
+  note(kMqttCallerIdKey, was.callerId ? "1" : "0", now.callerId ? "1" : "0");
   // What is opened matters, not how it is named: Device=/dev/ttyS0 and
   // COMPort=1 are the same port.
   change.portChanged = TtyPath(before) != TtyPath(after) ||
@@ -381,6 +513,7 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
                        before.callerId != after.callerId;
   change.callMonitorChanged = before.callMonitor != after.callMonitor ||
                               before.sources.callMonitor != after.sources.callMonitor;
+  change.mqttChanged = was != now || before.sources.mqtt != after.sources.mqtt;
   return change;
 }
 

@@ -1,7 +1,7 @@
 // The desktop service's settings file: `Key=value` lines holding the six
 // keys of the plug-in, with their meanings, ranges and conversions, and the
 // service's own Device, Sources, Restore, CallMonitor, Numbers, Outgoing and
-// CallerId.
+// CallerId, and the Mqtt keys.
 //
 // The text's rules:
 //  - blank lines, and lines whose first non-blank character is `#`, are
@@ -14,7 +14,8 @@
 //    give one message naming the file, the line and what is wrong. A bad
 //    value leaves that key at its default; a repeated key's later line wins,
 //    as in systemd's own files;
-//  - a flag (Percent, Popup, Enabled, Restore, Outgoing, CallerId) must start with a number: the plug-in
+//  - a flag (Percent, Popup, Enabled, Restore, Outgoing, CallerId,
+//    MqttDiscovery, MqttCallerId) must start with a number: the plug-in
 //    reads a word as 0, but in a hand-written file `Enabled=yes` meaning
 //    "off" would be a trap, so a word is a bad value here.
 #pragma once
@@ -33,6 +34,7 @@ struct RingSources {
   bool tty = true;           // a modem on a tty, answering "RING"
   bool modemManager = false; // ModemManager's incoming calls
   bool callMonitor = false;  // the call monitor of an AVM router, on TCP
+  bool mqtt = false;         // other machines' calls, through the MQTT broker
   bool operator==(const RingSources&) const = default;
 };
 
@@ -47,6 +49,29 @@ struct CallMonitorAddress {
   bool operator==(const CallMonitorAddress&) const = default;
 };
 
+// MQTT's ports, unless Mqtt names another.
+inline constexpr std::uint16_t kMqttPort = 1883;
+inline constexpr std::uint16_t kMqttTlsPort = 8883;
+
+// The MQTT broker, from Mqtt=mqtt://[user@]host[:port] or mqtts://...
+struct MqttBroker {
+  bool tls = false;
+  std::string user;  // empty: none
+  std::string host;  // empty: MQTT is off
+  std::uint16_t port = kMqttPort;
+  bool operator==(const MqttBroker&) const = default;
+};
+
+struct MqttSettings {
+  MqttBroker broker;
+  std::string passwordFile;  // absolute; empty: none
+  std::string caFile;        // absolute; empty: the system's CAs
+  std::string topic = "hushcall";
+  bool discovery = true;  // Home Assistant's discovery configs
+  bool callerId = false;  // the caller's number and name in what is published
+  bool operator==(const MqttSettings&) const = default;
+};
+
 struct ServiceSettings {
   Settings record;      // the six; every field known after a parse
   std::string device;   // a tty path as written; empty: from COMPort
@@ -58,6 +83,7 @@ struct ServiceSettings {
   std::vector<std::string> numbers;
   bool outgoing = false;  // calls the user makes quiet the music too
   bool callerId = false;  // ask the tty's modem for the caller's number and name
+  MqttSettings mqtt;
 };
 
 // The defaults of a service with no file: the plug-in's, except that
@@ -73,6 +99,9 @@ std::string SourcesText(RingSources sources);
 
 // "host:port", "[v6]:port"; empty for none.
 std::string CallMonitorText(const CallMonitorAddress& address);
+
+// "mqtts://user@host:port", always with the port; empty for none.
+std::string MqttText(const MqttBroker& broker);
 
 struct SettingsFileResult {
   ServiceSettings settings;
@@ -92,6 +121,9 @@ struct SettingsChange {
   // CallMonitor's address, or callmonitor in Sources, differs: the call
   // monitor must be connected anew. Nothing else reconnects it.
   bool callMonitorChanged = false;
+  // Any Mqtt key, or mqtt in Sources, differs: the broker must be
+  // connected anew.
+  bool mqttChanged = false;
   // "Volume 50 -> 30", one per changed key, in the file's key order.
   std::vector<std::string> changes;
 };
