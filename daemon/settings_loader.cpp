@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/posix/unique_fd.h"
+#include "ringwatch/posix/secret_file.h"
 
 namespace hushcall::daemon {
 namespace {
@@ -22,6 +23,19 @@ LoadedSettings Unreadable(const std::string& path, const std::string& why) {
   loaded.settings = DefaultServiceSettings();
   loaded.messages.push_back(path + ": cannot be read: " + why);
   return loaded;
+}
+
+// The broker's password file, checked where the file is read so that
+// --check says what the start would: one that others may read is refused,
+// and MQTT stays off until it is the user's alone.
+void CheckMqttPasswordFile(const std::string& path, LoadedSettings& loaded) {
+  MqttSettings& mqtt = loaded.settings.mqtt;
+  if (mqtt.broker.host.empty() || mqtt.broker.user.empty() || mqtt.passwordFile.empty()) return;
+  const ringwatch::SecretFile file = ringwatch::ReadSecretFile(mqtt.passwordFile);
+  if (file.problem.empty()) return;
+  loaded.messages.push_back(path + ": MqttPasswordFile " + mqtt.passwordFile + " " + file.problem +
+                            "; MQTT is not used");
+  mqtt.broker = {};
 }
 
 }  // namespace
@@ -51,6 +65,7 @@ LoadedSettings LoadSettingsFile(const std::string& path) {
   loaded.file = LoadedSettings::File::kRead;
   loaded.settings = std::move(parsed.settings);
   loaded.messages = std::move(parsed.messages);
+  CheckMqttPasswordFile(path, loaded);
   return loaded;
 }
 
