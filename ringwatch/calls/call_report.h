@@ -26,6 +26,7 @@ struct CallerDetail {
 };
 
 struct CallReport {
+  bool operator==(const CallReport&) const = default;
   std::string source;  // the source's name: "tty", "modemmanager"
   std::string id;      // the source's own id of the call
   CallDirection direction = CallDirection::kIncoming;
