@@ -1,0 +1,220 @@
+// The broker's connection against a real mosquitto on loopback: messages
+// both ways, the will when we vanish, a broker that goes away and comes
+// back, and one that refuses our password. Real time, generous bounds.
+#include "ringwatch/sources/mqtt/mqtt_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ringwatch/sources/mqtt/tests/mosquitto_broker.h"
+#include "tests/support/fake_message_boxes.h"
+
+namespace hushcall::ringwatch {
+namespace {
+
+using hushcall::testing::MosquittoBroker;
+
+class Lines final : public Log {
+ public:
+  void Line(std::string_view text) override { lines.emplace_back(text); }
+  bool Has(std::string_view part) const {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.find(part) != std::string::npos; });
+  }
+  std::vector<std::string> lines;
+};
+
+struct Received {
+  std::string topic;
+  std::string payload;
+  bool retained;
+};
+
+// One connection and what it saw.
+struct Peer {
+  std::unique_ptr<MqttConnection> connection;
+  std::vector<Received> received;
+  int connected = 0;
+  int lost = 0;
+  std::vector<std::string> subscriptions;
+};
+
+class MqttConnectionTest : public ::testing::Test {
+ protected:
+  bool RunUntil(const std::function<bool()>& done, std::int64_t maxMs) {
+    const std::int64_t start = loop_.NowMs();
+    while (!done() && loop_.NowMs() - start < maxMs) loop_.RunOnce(50);
+    return done();
+  }
+
+  std::unique_ptr<Peer> Connect(const std::string& host, std::uint16_t port,
+                                std::vector<std::string> subscriptions,
+                                const std::string& user = "", const std::string& password = "") {
+    MqttSettings settings;
+    settings.broker = {false, user, "127.0.0.1", port};
+    return Connect(host, settings, std::move(subscriptions), password);
+  }
+
+  std::unique_ptr<Peer> Connect(const std::string& host, const MqttSettings& settings,
+                                std::vector<std::string> subscriptions,
+                                const std::string& password = "") {
+    auto peer = std::make_unique<Peer>();
+    peer->subscriptions = std::move(subscriptions);
+    Peer* p = peer.get();
+    MqttConnection::Handlers handlers;
+    handlers.connected = [p] {
+      ++p->connected;
+      for (const std::string& filter : p->subscriptions) p->connection->Subscribe(filter, 1);
+    };
+    handlers.message = [p](std::string_view topic, std::string_view payload, bool retained) {
+      p->received.push_back({std::string(topic), std::string(payload), retained});
+    };
+    handlers.lost = [p] { ++p->lost; };
+    peer->connection = std::make_unique<MqttConnection>(
+        loop_, log_, boxes_, settings, MqttTopics{"hushcall", host}, password, std::move(handlers));
+    peer->connection->Start();
+    return peer;
+  }
+
+  static bool Got(const Peer& peer, std::string_view topic, std::string_view payload) {
+    return std::any_of(peer.received.begin(), peer.received.end(), [&](const Received& r) {
+      return r.topic == topic && r.payload == payload;
+    });
+  }
+
+  EventLoop loop_;
+  hushcall::testing::CallLog boxLog_;
+  hushcall::testing::FakeMessageBoxes boxes_{boxLog_};
+  Lines log_;
+};
+
+TEST_F(MqttConnectionTest, MessagesGoBothWaysAndEachMachineIsOnline) {
+  MosquittoBroker broker;
+  auto desk = Connect("desk", broker.port(), {"hushcall/+/call"});
+  auto lap = Connect("lap", broker.port(), {"hushcall/+/availability"});
+  ASSERT_TRUE(RunUntil([&] { return desk->connected == 1 && lap->connected == 1; }, 10000));
+  EXPECT_EQ(desk->connection->state(), MqttConnection::State::kConnected);
+  EXPECT_TRUE(log_.Has("MQTT: connected to the broker at mqtt://127.0.0.1:" +
+                       std::to_string(broker.port()) + " as desk"));
+  // Subscribed once the broker has the SUBSCRIBE: a retained message shows it.
+  ASSERT_TRUE(RunUntil([&] { return Got(*lap, "hushcall/desk/availability", "online"); }, 5000));
+  ASSERT_TRUE(lap->connection->Publish("hushcall/lap/call", "{\"x\":1}", 1, false));
+  ASSERT_TRUE(RunUntil([&] { return Got(*desk, "hushcall/lap/call", "{\"x\":1}"); }, 5000));
+  EXPECT_FALSE(desk->received.back().retained);
+  // A large message is carried whole.
+  const std::string large(300000, 'x');
+  ASSERT_TRUE(lap->connection->Publish("hushcall/lap/call", large, 1, false));
+  ASSERT_TRUE(RunUntil([&] { return Got(*desk, "hushcall/lap/call", large); }, 5000));
+  EXPECT_EQ(boxes_.shown.size(), 0u);
+}
+
+TEST_F(MqttConnectionTest, AMachineThatVanishesIsOfflineByItsWill) {
+  MosquittoBroker broker;
+  auto lap = Connect("lap", broker.port(), {"hushcall/+/availability"});
+  auto desk = Connect("desk", broker.port(), {});
+  ASSERT_TRUE(RunUntil([&] { return Got(*lap, "hushcall/desk/availability", "online"); }, 10000));
+  desk.reset();
+  ASSERT_TRUE(RunUntil([&] { return Got(*lap, "hushcall/desk/availability", "offline"); }, 5000));
+  // Retained: a machine that comes later learns it too.
+  auto late = Connect("late", broker.port(), {"hushcall/desk/availability"});
+  ASSERT_TRUE(RunUntil([&] { return Got(*late, "hushcall/desk/availability", "offline"); }, 10000));
+  EXPECT_TRUE(late->received.back().retained);
+}
+
+TEST_F(MqttConnectionTest, ABrokerThatGoesAwayIsToldOnceAndSubscribedAgainWhenBack) {
+  MosquittoBroker broker;
+  auto desk = Connect("desk", broker.port(), {"hushcall/+/call"});
+  ASSERT_TRUE(RunUntil([&] { return desk->connected == 1; }, 10000));
+  broker.Stop();
+  ASSERT_TRUE(RunUntil([&] { return desk->lost == 1; }, 5000));
+  EXPECT_EQ(desk->connection->state(), MqttConnection::State::kWaiting);
+  EXPECT_FALSE(desk->connection->Publish("hushcall/desk/call", "{}", 1, false));
+  // Two failures while it is away: told once.
+  RunUntil([] { return false; }, 2500);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text,
+            MqttLostText("mqtt://127.0.0.1:" + std::to_string(broker.port())));
+  ASSERT_TRUE(broker.Start());
+  ASSERT_TRUE(RunUntil([&] { return desk->connected == 2; }, 15000));
+  EXPECT_TRUE(log_.Has("MQTT: the broker at mqtt://127.0.0.1:" + std::to_string(broker.port()) +
+                       " is back"));
+  // Subscribed anew: another machine's call arrives.
+  auto lap = Connect("lap", broker.port(), {});
+  ASSERT_TRUE(RunUntil([&] { return lap->connected == 1; }, 10000));
+  RunUntil([] { return false; }, 300);
+  ASSERT_TRUE(lap->connection->Publish("hushcall/lap/call", "again", 1, false));
+  ASSERT_TRUE(RunUntil([&] { return Got(*desk, "hushcall/lap/call", "again"); }, 5000));
+  EXPECT_EQ(boxes_.shown.size(), 1u);
+}
+
+TEST_F(MqttConnectionTest, AWrongPasswordIsSaidAndTriedAgainOnlyAfterTheWait) {
+  MosquittoBroker broker({"hushcall", "right", ""});
+  auto desk = Connect("desk", broker.port(), {}, "hushcall", "wrong");
+  ASSERT_TRUE(RunUntil([&] { return log_.Has("it refused Hushcall"); }, 10000));
+  EXPECT_TRUE(log_.Has("(Connection Refused: not authorised.); trying again in 2 s"))
+      << log_.lines.back();
+  EXPECT_EQ(desk->connected, 0);
+  EXPECT_EQ(desk->connection->state(), MqttConnection::State::kWaiting);
+  // No busy loop: the loop sleeps through the wait.
+  const std::int64_t start = loop_.NowMs();
+  int rounds = 0;
+  while (loop_.NowMs() - start < 1500) {
+    loop_.RunOnce(2000);
+    ++rounds;
+  }
+  EXPECT_LE(rounds, 3);
+  auto good = Connect("good", broker.port(), {}, "hushcall", "right");
+  ASSERT_TRUE(RunUntil([&] { return good->connected == 1; }, 10000));
+}
+
+// TLS checks the name written in Mqtt although libmosquitto is given the
+// address: "localhost", on each of its addresses in turn until one answers
+// (nothing listens on ::1).
+MqttSettings TlsTo(const MosquittoBroker& broker, bool withCa) {
+  MqttSettings settings;
+  settings.broker = {true, "", "localhost", broker.port()};
+  if (withCa) settings.caFile = broker.folder() + "/ca.pem";
+  return settings;
+}
+
+TEST_F(MqttConnectionTest, TlsWithTheCaFileConnectsToTheNamedBroker) {
+  MosquittoBroker broker({"", "", "localhost"});
+  auto desk = Connect("desk", TlsTo(broker, true), {"hushcall/+/availability"});
+  ASSERT_TRUE(RunUntil([&] { return Got(*desk, "hushcall/desk/availability", "online"); }, 10000))
+      << (log_.lines.empty() ? "" : log_.lines.back());
+}
+
+TEST_F(MqttConnectionTest, TlsRefusesACertificateForAnotherName) {
+  MosquittoBroker broker({"", "", "broker.example"});
+  auto desk = Connect("desk", TlsTo(broker, true), {});
+  ASSERT_TRUE(RunUntil([&] { return log_.Has("its certificate was refused"); }, 10000));
+  EXPECT_TRUE(log_.Has("its certificate was refused (hostname mismatch); trying again in 2 s"))
+      << ::testing::PrintToString(log_.lines);
+  EXPECT_EQ(desk->connected, 0);
+}
+
+TEST_F(MqttConnectionTest, TlsRefusesACertificateOfACaTheSystemDoesNotKnow) {
+  MosquittoBroker broker({"", "", "localhost"});
+  auto desk = Connect("desk", TlsTo(broker, false), {});
+  ASSERT_TRUE(RunUntil([&] { return log_.Has("its certificate was refused"); }, 10000));
+  EXPECT_EQ(desk->connected, 0);
+  EXPECT_EQ(desk->connection->state(), MqttConnection::State::kWaiting);
+}
+
+TEST_F(MqttConnectionTest, ACaFileThatIsNotOneIsSaidAndNothingIsTried) {
+  MqttSettings settings;
+  settings.broker = {true, "", "localhost", 8883};
+  settings.caFile = "/dev/null";
+  auto desk = Connect("desk", settings, {});
+  EXPECT_EQ(desk->connection->state(), MqttConnection::State::kGivenUp);
+  EXPECT_TRUE(log_.Has("the CA file /dev/null cannot be read as PEM certificates"));
+}
+
+}  // namespace
+}  // namespace hushcall::ringwatch
