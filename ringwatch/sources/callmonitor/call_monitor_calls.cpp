@@ -194,14 +194,9 @@ void CallMonitorCalls::Readable(std::uint32_t events) {
 
 void CallMonitorCalls::Take(const CallMonitorReader::Read& read) {
   if (read.badLines != 0) {
-    const std::int64_t now = loop_.NowMs();
-    badUnlogged_ += read.badLines;
-    if (!badLogged_ || now - badLoggedAtMs_ >= kCallMonitorBadLineLogMs) {
-      log_.Line("the call monitor at " + where_ + " sent " + Lines(badUnlogged_) +
+    if (const std::size_t dropped = bad_.Drop(loop_.NowMs(), read.badLines)) {
+      log_.Line("the call monitor at " + where_ + " sent " + Lines(dropped) +
                 " that Hushcall cannot read, dropped (one: '" + read.firstBad + "')");
-      badLogged_ = true;
-      badLoggedAtMs_ = now;
-      badUnlogged_ = 0;
     }
   }
   for (const CallReport& report : read.reports) {

@@ -21,6 +21,7 @@
 
 #include "common/posix/unique_fd.h"
 #include "ringwatch/calls/call_report.h"
+#include "ringwatch/core/dropped_tally.h"
 #include "ringwatch/core/message_boxes.h"
 #include "ringwatch/core/retry_backoff.h"
 #include "ringwatch/posix/event_loop.h"
@@ -95,9 +96,7 @@ class CallMonitorCalls {
   int lastErrno_ = 0;         // the last address's failure
   std::vector<SocketAddress> addresses_;
   std::size_t next_ = 0;
-  bool badLogged_ = false;
-  std::int64_t badLoggedAtMs_ = 0;
-  std::size_t badUnlogged_ = 0;
+  DroppedTally bad_{kCallMonitorBadLineLogMs};
 
   std::unique_ptr<HostLookup> lookup_;
   posix::UniqueFd socket_;
