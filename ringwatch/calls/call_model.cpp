@@ -197,6 +197,7 @@ void CallModel::Settle() {
   const bool quietCallsLeft =
       std::any_of(calls_.begin(), calls_.end(), [](const Call& call) { return call.inQuiet; });
   if (quiet_ && !quietCallsLeft) EndQuiet();
+  if (onSettled_) onSettled_();
 }
 
 void CallModel::EndQuiet() {

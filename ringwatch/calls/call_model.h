@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,10 @@ class CallModel {
   bool quiet() const { return quiet_; }
   const std::vector<Call>& calls() const { return calls_; }
 
+  // Runs once the calls have settled after each report, forget and wake,
+  // for what shows them elsewhere; it must not report to the model.
+  void SetOnSettled(std::function<void()> handler) { onSettled_ = std::move(handler); }
+
  private:
   // Whether a call that begins with `report` quiets the music.
   bool Quiets(const CallReport& report) const;
@@ -99,6 +104,7 @@ class CallModel {
   // The latest legs without a known end whose call is over: a ring of
   // theirs still on its way is not a new call.
   std::deque<CallLeg> endedLegs_;
+  std::function<void()> onSettled_;
 };
 
 }  // namespace hushcall::ringwatch

@@ -233,5 +233,20 @@ TEST_F(CallModelTest, ACallerLearntLaterIsToldOnceForTheCallItBelongsTo) {
   EXPECT_EQ(reactions_.learnt, (Said{"1:  JOHN DOE", "1: 0301234 JOHN DOE"}));
 }
 
+TEST_F(CallModelTest, TheSettledHandlerSeesEachChangeAndTheUnendedCallsEnd) {
+  std::vector<std::size_t> seen;
+  model_.SetOnSettled([&] { seen.push_back(model_.calls().size()); });
+  model_.Report(Mm("/Call/1", CallPhase::kRinging, "111"));
+  model_.Report(Router("7", CallPhase::kRinging, "222"));
+  model_.Report(Router("8", CallPhase::kEnded));  // never heard: nothing to settle
+  model_.Forget("router");
+  model_.Report(Mm("/Call/1", CallPhase::kEnded));
+  EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2, 1, 0}));
+  // A modem's call ends on the clock alone: said too.
+  model_.Report(TtyRing("COM1"));
+  clock_.Advance(kUnendedCallMs);
+  EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2, 1, 0, 1, 0}));
+}
+
 }  // namespace
 }  // namespace hushcall::ringwatch
