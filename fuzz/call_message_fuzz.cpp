@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "ringwatch/sources/mqtt/call_message.h"
+#include "ringwatch/sources/mqtt/line_state.h"
 #include "ringwatch/sources/mqtt/mqtt_topics.h"
 
 namespace {

@@ -202,25 +202,6 @@ ParsedCallMessage ParseCallMessage(std::string_view payload) {
   return parsed;
 }
 
-std::string_view LineStateText(LineState state) {
-  switch (state) {
-    case LineState::kIdle:
-      return "idle";
-    case LineState::kRinging:
-      return "ringing";
-    case LineState::kTalking:
-      return "talking";
-  }
-  return "idle";
-}
-
-std::optional<LineState> ParseLineState(std::string_view payload) {
-  for (const LineState state : {LineState::kIdle, LineState::kRinging, LineState::kTalking}) {
-    if (payload == LineStateText(state)) return state;
-  }
-  return std::nullopt;
-}
-
 std::string UtcTimeText(std::int64_t secondsSinceEpoch) {
   const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
   std::tm utc{};

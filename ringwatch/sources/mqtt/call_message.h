@@ -2,7 +2,6 @@
 //   {"origin":"desk","source":"callmonitor","id":"3","direction":"incoming",
 //    "phase":"ringing","number":"+491701234567","name":"Alice","line":"SIP0",
 //    "time":"2026-12-10T14:05:00Z"}
-// and the line's state as plain text: idle, ringing or talking.
 //
 // The caller's number and name go out only when asked; one that is known
 // as withheld or unavailable is "number_status" (or "name_status") in place
@@ -43,11 +42,6 @@ struct ParsedCallMessage {
 
 // Never throws but std::bad_alloc.
 ParsedCallMessage ParseCallMessage(std::string_view payload);
-
-enum class LineState { kIdle, kRinging, kTalking };
-
-std::string_view LineStateText(LineState state);
-std::optional<LineState> ParseLineState(std::string_view payload);
 
 // "2026-12-10T14:05:00Z" for seconds since the epoch.
 std::string UtcTimeText(std::int64_t secondsSinceEpoch);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ringwatch/sources/mqtt/call_message.h"
+#include "ringwatch/sources/mqtt/line_state.h"
 
 namespace hushcall::ringwatch {
 namespace {

@@ -132,16 +132,6 @@ TEST(CallMessage, BadPayloadsAreRefusedWithTheirReason) {
   }
 }
 
-TEST(LineState, ItsThreeWordsBothWaysAndNothingElse) {
-  for (const LineState state : {LineState::kIdle, LineState::kRinging, LineState::kTalking}) {
-    EXPECT_EQ(ParseLineState(LineStateText(state)), state);
-  }
-  EXPECT_EQ(LineStateText(LineState::kTalking), "talking");
-  EXPECT_FALSE(ParseLineState("Idle"));
-  EXPECT_FALSE(ParseLineState("idle\n"));
-  EXPECT_FALSE(ParseLineState(""));
-}
-
 TEST(UtcTimeText, IsoSecondsInUtc) {
   EXPECT_EQ(UtcTimeText(0), "1970-01-01T00:00:00Z");
   EXPECT_EQ(UtcTimeText(1796911500), "2026-12-10T14:05:00Z");
