@@ -1,13 +1,29 @@
 // Starting, reloading and stopping the service's parts.
 #include "daemon/service.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <ctime>
 #include <string>
 #include <utility>
 
 #include "common/status.h"
+#include "ringwatch/posix/secret_file.h"
 #include "settings/setting_keys.h"
 
 namespace hushcall::daemon {
+namespace {
+
+// The machine's name, which other machines know its calls by.
+std::string HostName() {
+  char name[HOST_NAME_MAX + 1] = "";
+  if (::gethostname(name, sizeof name) != 0) return {};
+  name[HOST_NAME_MAX] = '\0';
+  return name;
+}
+
+}  // namespace
 
 Service::Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath)
     : loop_(loop), log_(log), configPath_(std::move(configPath)) {}
@@ -63,6 +79,9 @@ void Service::Start() {
       std::make_unique<ringwatch::DesktopReactions>(*players_, *boxes_, settings_.record, log_);
   clock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
   model_ = std::make_unique<ringwatch::CallModel>(*clock_, *reactions_, settings_);
+  model_->SetOnSettled([this] {
+    if (publisher_ != nullptr) publisher_->Settled(model_->calls());
+  });
   StartSources();
 }
 
@@ -104,6 +123,11 @@ SettingsChange Service::Reload() {
       StopCallMonitor();
       StartCallMonitor();
     }
+    if (change.mqttChanged) {
+      log_.Line("reload: MQTT changed; connecting to the broker anew");
+      StopMqtt();
+      StartMqtt();
+    }
   }
   return change;
 }
@@ -116,12 +140,14 @@ void Service::StartSources() {
   sourcesOn_ = true;
   StartRingSources();
   StartCallMonitor();
+  StartMqtt();
 }
 
 void Service::StopSources() {
   sourcesOn_ = false;
   StopRingSources();
   StopCallMonitor();
+  StopMqtt();
 }
 
 void Service::StartRingSources() {
@@ -167,7 +193,70 @@ void Service::StopCallMonitor() {
   if (model_ != nullptr) model_->Forget(ringwatch::kCallMonitorSource);
 }
 
+void Service::StartMqtt() {
+  const MqttSettings& mqtt = settings_.mqtt;
+  // Without a broker the settings have said why already.
+  if (mqtt.broker.host.empty()) return;
+  std::string password;
+  if (!mqtt.broker.user.empty() && !mqtt.passwordFile.empty()) {
+    // Read again here: the file may have changed since it was checked.
+    ringwatch::SecretFile file = ringwatch::ReadSecretFile(mqtt.passwordFile);
+    if (!file.problem.empty()) {
+      log_.Line("MQTT is not used: MqttPasswordFile " + mqtt.passwordFile + " " + file.problem);
+      return;
+    }
+    password = std::move(file.secret);
+  }
+  const ringwatch::MqttTopics topics{mqtt.topic, ringwatch::TopicLevel(HostName())};
+  publisher_ = std::make_unique<ringwatch::CallPublisher>(
+      mqtt, topics,
+      [this](const std::string& topic, std::string_view payload, int qos, bool retain) {
+        return mqtt_ != nullptr && mqtt_->Publish(topic, payload, qos, retain);
+      },
+      [] { return static_cast<std::int64_t>(std::time(nullptr)); }, log_);
+  if (settings_.sources.mqtt) {
+    remoteClock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
+    remote_ = std::make_unique<ringwatch::RemoteCalls>(
+        *remoteClock_, log_, topics, [this](const ringwatch::CallReport& report) { Heard(report); },
+        [this](std::string_view source) { model_->Forget(source); });
+  }
+  ringwatch::MqttConnection::Handlers handlers;
+  handlers.connected = [this] {
+    if (remote_ != nullptr) {
+      for (const std::string& filter : remote_->Filters()) mqtt_->Subscribe(filter, 1);
+    }
+    publisher_->Connected();
+  };
+  handlers.message = [this](std::string_view topic, std::string_view payload, bool retained) {
+    if (remote_ != nullptr) remote_->Take(topic, payload, retained);
+  };
+  handlers.lost = [this] {
+    if (remote_ != nullptr) remote_->Lost();
+  };
+  mqtt_ = std::make_unique<ringwatch::MqttConnection>(loop_, log_, *boxes_, mqtt, topics,
+                                                      std::move(password), std::move(handlers));
+  mqtt_->Start();
+}
+
+void Service::StopMqtt() {
+  // Gone without a goodbye: the broker tells the others by the will.
+  mqtt_.reset();
+  if (remote_ != nullptr && model_ != nullptr) remote_->ForgetAll();
+  remote_.reset();
+  remoteClock_.reset();
+  publisher_.reset();
+}
+
 void Service::Heard(const ringwatch::CallReport& report) {
+  // Published first: what was heard goes out before the line's state that
+  // the model makes of it.
+  if (publisher_ != nullptr) {
+    const Status published = StatusOf([&] {
+      publisher_->Heard(report);
+      return kOk;
+    });
+    if (Failed(published)) log_.Line("a call from " + report.source + " could not be published");
+  }
   // A reaction that fails is told in the log; the call still counts.
   const Status status = StatusOf([&] {
     model_->Report(report);

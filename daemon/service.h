@@ -19,6 +19,9 @@
 #include "ringwatch/sources/callmonitor/call_monitor_calls.h"
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
 #include "ringwatch/sources/modemmanager/modem_manager_calls.h"
+#include "ringwatch/sources/mqtt/call_publisher.h"
+#include "ringwatch/sources/mqtt/mqtt_connection.h"
+#include "ringwatch/sources/mqtt/remote_calls.h"
 #include "ringwatch/sources/tty/tty_calls.h"
 #include "settings/settings_file.h"
 
@@ -37,8 +40,9 @@ class Service {
 
   // Reads the file again (SIGHUP). Logs its messages and each changed key;
   // restarts the tty and ModemManager when the port or their Sources
-  // changed, and reconnects the call monitor when its address or Sources
-  // entry changed; the running sources read the other settings anew. A file that cannot be read keeps
+  // changed, reconnects the call monitor when its address or Sources entry
+  // changed, and the broker when an Mqtt key or its Sources entry changed;
+  // the running sources read the other settings anew. A file that cannot be read keeps
   // the current settings (reported with nothing changed); an absent one
   // means the defaults, as at start.
   SettingsChange Reload();
@@ -56,6 +60,8 @@ class Service {
   void StopRingSources();
   void StartCallMonitor();
   void StopCallMonitor();
+  void StartMqtt();
+  void StopMqtt();
   // Every source's report goes through here to the call model.
   void Heard(const ringwatch::CallReport& report);
   void Lost(std::string_view why);
@@ -81,6 +87,13 @@ class Service {
   std::unique_ptr<ringwatch::Bus> system_;
   std::unique_ptr<ringwatch::ModemManagerCalls> modemManager_;
   std::unique_ptr<ringwatch::CallMonitorCalls> callMonitor_;
+  // With Mqtt set: this machine's calls published and, with mqtt in
+  // Sources, other machines' calls heard, over one connection, which goes
+  // first.
+  std::unique_ptr<ringwatch::CallPublisher> publisher_;
+  std::unique_ptr<ringwatch::LoopCallClock> remoteClock_;
+  std::unique_ptr<ringwatch::RemoteCalls> remote_;
+  std::unique_ptr<ringwatch::MqttConnection> mqtt_;
 };
 
 // One line: every key's value and the tty it names.

@@ -206,7 +206,11 @@ bool MqttConnection::Step(int rc, const char* what) {
       rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_CONN_LOST
           ? std::string(wasConnected ? "its connection was lost" : "it closed the connection")
           : std::string("its connection failed on ") + what + " (" + ErrorText(rc) + ")";
-  if (wasConnected && handlers_.lost) handlers_.lost();
+  if (wasConnected) {
+    Guarded("the lost connection", [&] {
+      if (handlers_.lost) handlers_.lost();
+    });
+  }
   if (wasConnected) {
     WaitAndRetry(why);
   } else {
@@ -232,10 +236,22 @@ void MqttConnection::TakeHeard() {
   std::vector<Heard::Message> messages = std::move(heard_.messages);
   heard_.messages.clear();
   for (const Heard::Message& message : messages) {
-    if (handlers_.message) handlers_.message(message.topic, message.payload, message.retained);
+    Guarded("a message", [&] {
+      if (handlers_.message) handlers_.message(message.topic, message.payload, message.retained);
+    });
     if (client_ == nullptr) return;
   }
   WatchForWrite();
+}
+
+template <typename Work>
+void MqttConnection::Guarded(const char* what, Work work) {
+  // The owner's handlers run from the loop: nothing they throw may leave it.
+  const Status status = StatusOf([&] {
+    work();
+    return kOk;
+  });
+  if (Failed(status)) log_.Line(std::string("MQTT: the handling of ") + what + " failed");
 }
 
 void MqttConnection::Connected() {
@@ -247,7 +263,9 @@ void MqttConnection::Connected() {
   retry_.Succeeded();
   everConnected_ = true;
   Publish(topics_.Availability(), kOnline, 1, true);
-  if (handlers_.connected) handlers_.connected();
+  Guarded("the connect", [&] {
+    if (handlers_.connected) handlers_.connected();
+  });
   if (client_ != nullptr) Arm(kMqttMiscMs);
 }
 

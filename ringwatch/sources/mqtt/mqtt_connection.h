@@ -116,6 +116,9 @@ class MqttConnection {
   // failed.
   bool Step(int rc, const char* what);
   void TakeHeard();
+  // Runs an owner's handler; a failure is logged, never thrown.
+  template <typename Work>
+  void Guarded(const char* what, Work work);
   void Connected();
   void Refused(const std::string& why);
   void WaitAndRetry(const std::string& why);

@@ -1,0 +1,237 @@
+#!/usr/bin/python3
+"""hushcalld with a real mosquitto broker (a configuration of its own on a
+free loopback port, with a password file; never a system service), a call
+monitor stand-in and a fake MPRIS player, on a session bus of its own (run
+under dbus-run-session):
+
+    mqtt_test.py HUSHCALLD FAKE_PLAYER
+
+A call heard here goes to the broker as JSON, with the line's state and
+Home Assistant's configs retained; a call another machine publishes quiets
+the player here and its end, or that machine's idle state, puts it back; a
+call published under our own name is not taken; the password file is
+refused while others may read it; and the will says offline when the
+service goes.
+"""
+import json
+import os
+import queue
+import re
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import dbus
+
+hushcalld, fake_player = sys.argv[1], sys.argv[2]
+failures = []
+WAIT = 15.0  # seconds; generous for a loaded machine
+USER, PASSWORD = "hushcall", "s3cret"
+HOST = re.sub(r"[^A-Za-z0-9._-]", "_", socket.gethostname()[:63]) or "unnamed"
+
+
+def check(cond, what):
+    print(("ok   " if cond else "FAIL ") + what, flush=True)
+    if not cond:
+        failures.append(what)
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def monitor_line(kind, *fields):
+    return (time.strftime("%d.%m.%y %H:%M:%S") + ";" + kind + ";" + ";".join(fields) + ";\r\n").encode()
+
+
+def call(origin, call_id, phase, number=None):
+    message = {"origin": origin, "source": "callmonitor", "id": call_id, "direction": "incoming",
+               "phase": phase, "time": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime())}
+    if number:
+        message["number"] = number
+    return json.dumps(message)
+
+
+class Lines:
+    """A child's output lines, read on a thread, waited for by content."""
+
+    def __init__(self, stream):
+        self.lines = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for text in stream:
+            self.lines.put(text.rstrip("\n"))
+
+    def wait_for(self, text, wait=WAIT):
+        end = time.monotonic() + wait
+        while time.monotonic() < end:
+            try:
+                got = self.lines.get(timeout=max(0.01, end - time.monotonic()))
+            except queue.Empty:
+                break
+            self.seen.append(got)
+            if text in got:
+                return got
+        return None
+
+    def drain(self):
+        while True:
+            try:
+                self.seen.append(self.lines.get_nowait())
+            except queue.Empty:
+                return
+
+
+player_proc = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
+check(player_proc.stdout.readline().strip() == "ready", "the fake player is on the bus")
+bus = dbus.SessionBus()
+control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"),
+                         "org.hushcall.Test")
+
+
+def player_calls():
+    return [str(text) for _, text in control.Calls() if str(text) in ("Pause", "Play")]
+
+
+def until_calls(count):
+    end = time.monotonic() + WAIT
+    while time.monotonic() < end:
+        calls = player_calls()
+        if len(calls) >= count:
+            return calls
+        time.sleep(0.05)
+    return player_calls()
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    # mosquitto started as root takes its own user, which must read here.
+    os.chmod(tmp, 0o755)
+    port = free_port()
+    passwords = os.path.join(tmp, "passwords")
+    subprocess.run(["mosquitto_passwd", "-c", "-b", passwords, USER, PASSWORD], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.chmod(passwords, 0o644)
+    broker_conf = os.path.join(tmp, "mosquitto.conf")
+    with open(broker_conf, "w") as f:
+        f.write(f"listener {port} 127.0.0.1\npersistence false\nallow_anonymous false\n"
+                f"password_file {passwords}\n")
+    broker = subprocess.Popen(["mosquitto", "-c", broker_conf], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    auth = ["-h", "127.0.0.1", "-p", str(port), "-u", USER, "-P", PASSWORD]
+
+    def publish(topic, payload, *extra):
+        # From stdin: a payload of a mebibyte does not fit on a command line.
+        subprocess.run(["mosquitto_pub", *auth, "-q", "1", "-t", topic, "-s", *extra],
+                       input=payload, text=True, check=True, timeout=WAIT)
+
+    monitor = socket.socket()
+    monitor.bind(("127.0.0.1", 0))
+    monitor.listen(1)
+    monitor.settimeout(WAIT)
+
+    own_password = os.path.join(tmp, "mqtt.pw")
+    with open(own_password, "w") as f:
+        f.write(PASSWORD + "\n")
+    conf = os.path.join(tmp, "hushcall.conf")
+    with open(conf, "w") as f:
+        f.write("\n".join(["Sources=callmonitor,mqtt", f"CallMonitor=127.0.0.1:{monitor.getsockname()[1]}",
+                           f"Mqtt=mqtt://{USER}@127.0.0.1:{port}", f"MqttPasswordFile={own_password}",
+                           "MqttCallerId=1", "Action=40046", "Popup=0"]) + "\n")
+
+    # A password file that others may read is refused, as ssh refuses a key.
+    os.chmod(own_password, 0o644)
+    r = subprocess.run([hushcalld, "--check", "--config", conf], capture_output=True, text=True)
+    check(r.returncode == 1 and "MqttPasswordFile " + own_password + " is open to group or others "
+          "(mode 0644)" in r.stdout, f"--check refuses a password file others may read: {r.stdout!r}")
+    os.chmod(own_password, 0o600)
+    r = subprocess.run([hushcalld, "--check", "--config", conf], capture_output=True, text=True)
+    check(r.returncode == 0, f"and takes it once it is the user's alone: {r.stdout!r}")
+
+    sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "hushcall/#", "-t", "homeassistant/#"],
+                           stdout=subprocess.PIPE, text=True)
+    published = Lines(sub.stdout)
+    d_proc = subprocess.Popen([hushcalld, "--config", conf], stderr=subprocess.PIPE, text=True)
+    d = Lines(d_proc.stderr)
+    try:
+        router, _ = monitor.accept()
+        check(d.wait_for(f"MQTT: connected to the broker at mqtt://{USER}@127.0.0.1:{port} as {HOST}")
+              is not None, "it connects to the broker with its password")
+        check(published.wait_for(f"hushcall/{HOST}/availability online") is not None, "and is online")
+        check(published.wait_for(f"hushcall/{HOST}/state idle") is not None, "its line is idle")
+        published.drain()
+        check(any(s.startswith(f"homeassistant/binary_sensor/hushcall_{HOST.replace('.', '_')}/ringing/config ")
+                  for s in published.seen), "Home Assistant's binary sensor is configured")
+
+        # A call heard here: published, and the state with it.
+        router.sendall(monitor_line("RING", "0", "0301234567", "987654", "SIP0"))
+        got = published.wait_for(f"hushcall/{HOST}/call ")
+        message = json.loads(got.split(" ", 1)[1]) if got else {}
+        check(message.get("origin") == HOST and message.get("phase") == "ringing"
+              and message.get("number") == "0301234567" and message.get("source") == "callmonitor",
+              f"a call heard here is published with its caller: {got}")
+        check(published.wait_for(f"hushcall/{HOST}/state ringing") is not None, "the line rings")
+        calls = until_calls(1)
+        check(calls == ["Pause"], f"and the player here is quiet: {calls}")
+        router.sendall(monitor_line("DISCONNECT", "0", "0"))
+        calls = until_calls(2)
+        check(published.wait_for(f"hushcall/{HOST}/state idle") is not None, "idle again at its end")
+        n = len(calls)
+
+        # Another machine's call through the broker.
+        publish("hushcall/lap/call", call("lap", "7", "ringing"))
+        calls = until_calls(n + 1)
+        check(calls[n:] == ["Pause"], f"another machine's ring quiets the player: {calls[n:]}")
+        check(d.wait_for("MQTT: lap has an incoming call (callmonitor/7)") is not None, "and is logged")
+        publish("hushcall/lap/call", call("lap", "7", "ended"))
+        calls = until_calls(n + 2)
+        check(calls[n:] == ["Pause", "Play"], f"and its end puts the player back: {calls[n:]}")
+        n = len(calls)
+
+        # That machine's idle state ends its call too.
+        publish("hushcall/lap/call", call("lap", "8", "ringing"))
+        until_calls(n + 1)
+        publish("hushcall/lap/state", "idle", "-r")
+        calls = until_calls(n + 2)
+        check(calls[n:] == ["Pause", "Play"], f"an idle state ends that machine's call: {calls[n:]}")
+        n = len(calls)
+
+        # Our own name, and rubbish: nothing happens; the rubbish is logged once.
+        publish(f"hushcall/{HOST}/call", call(HOST, "9", "ringing"))
+        publish("hushcall/lap/call", "not json")
+        publish("hushcall/lap/call", '{"origin":"lap"}')
+        publish("hushcall/lap/call", "x" * (1 << 20))
+        time.sleep(1.0)
+        check(player_calls()[n:] == [], f"our own name and rubbish quiet nothing: {player_calls()[n:]}")
+        d.drain()
+        dropped = [s for s in d.seen if "cannot take" in s]
+        check(len(dropped) == 1, f"the rubbish is logged once: {dropped}")
+        check(d_proc.poll() is None, "the service runs on")
+    finally:
+        d_proc.terminate()
+        try:
+            code = d_proc.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            d_proc.kill()
+            code = "hung"
+        check(code == 0, f"SIGTERM stops it with 0: {code}")
+        check(published.wait_for(f"hushcall/{HOST}/availability offline") is not None,
+              "the broker says it is offline by its will")
+        d.drain()
+        if failures:
+            print("its log:\n  " + "\n  ".join(d.seen))
+        sub.terminate()
+        broker.terminate()
+        broker.wait(timeout=WAIT)
+        player_proc.terminate()
+
+print(f"mqtt: {len(failures)} failures")
+sys.exit(1 if failures else 0)
