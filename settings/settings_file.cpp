@@ -378,7 +378,8 @@ class Parser {
       const bool password = key == kMqttPasswordFileKey;
       (password ? passwordFileLine_ : caFileLine_) = number;
       std::string& path = password ? mqtt.passwordFile : mqtt.caFile;
-      if (!value.empty() && value.front() == '/') {
+      // Empty: none, as when the key is not there.
+      if (value.empty() || value.front() == '/') {
         path = std::string(value);
         return;
       }

@@ -64,8 +64,8 @@ struct MqttBroker {
 
 struct MqttSettings {
   MqttBroker broker;
-  std::string passwordFile;  // absolute; empty: none
-  std::string caFile;        // absolute; empty: the system's CAs
+  std::string passwordFile;  // absolute; empty (or set empty): none
+  std::string caFile;        // absolute; empty (or set empty): the system's CAs
   std::string topic = "hushcall";
   bool discovery = true;  // Home Assistant's discovery configs
   bool callerId = false;  // the caller's number and name in what is published

@@ -71,6 +71,15 @@ TEST(MqttSettings, EveryKeyReadsTogether) {
   EXPECT_TRUE(mqtt.callerId);
 }
 
+TEST(MqttSettings, AnEmptyFileKeyIsNoFileAsWithoutTheKey) {
+  const SettingsFileResult r =
+      Parse("MqttPasswordFile=/pw\nMqttPasswordFile=\nMqttCaFile=\nMqtt=mqtts://hc@b\n");
+  EXPECT_EQ(r.messages,
+            Messages{"hc.conf:2: MqttPasswordFile is also set on line 1; this line wins"});
+  EXPECT_EQ(r.settings.mqtt.passwordFile, "");
+  EXPECT_EQ(r.settings.mqtt.caFile, "");
+}
+
 TEST(MqttSettings, BadValueGivesOneMessageAndTheDefault) {
   struct Case {
     std::string line;
