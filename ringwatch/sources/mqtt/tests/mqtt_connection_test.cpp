@@ -173,6 +173,27 @@ TEST_F(MqttConnectionTest, AWrongPasswordIsSaidAndTriedAgainOnlyAfterTheWait) {
   ASSERT_TRUE(RunUntil([&] { return good->connected == 1; }, 10000));
 }
 
+TEST_F(MqttConnectionTest, AWrongPasswordIsGivenUpAfterFiveTriesUntilAReload) {
+  MosquittoBroker broker({"hushcall", "right", ""});
+  auto desk = Connect("desk", broker.port(), {}, "hushcall", "wrong");
+  // The waits between: 2, 4, 8 and 16 s.
+  ASSERT_TRUE(RunUntil(
+      [&] { return desk->connection->state() == MqttConnection::State::kGivenUp; }, 45000));
+  EXPECT_TRUE(log_.Has("(Connection Refused: not authorised.), 5 times; Hushcall stops trying "
+                       "until its settings are reloaded"));
+  EXPECT_EQ(boxes_.shown.size(), 1u);
+  // Given up: no more tries, and no wake-ups.
+  const std::size_t lines = log_.lines.size();
+  const std::int64_t start = loop_.NowMs();
+  int rounds = 0;
+  while (loop_.NowMs() - start < 3000) {
+    loop_.RunOnce(5000);
+    ++rounds;
+  }
+  EXPECT_LE(rounds, 1);
+  EXPECT_EQ(log_.lines.size(), lines);
+}
+
 // TLS checks the name written in Mqtt although libmosquitto is given the
 // address: "localhost", on each of its addresses in turn until one answers
 // (nothing listens on ::1).
