@@ -142,10 +142,14 @@ with tempfile.TemporaryDirectory() as tmp:
     with open(own_password, "w") as f:
         f.write(PASSWORD + "\n")
     conf = os.path.join(tmp, "hushcall.conf")
-    with open(conf, "w") as f:
-        f.write("\n".join(["Sources=callmonitor,mqtt", f"CallMonitor=127.0.0.1:{monitor.getsockname()[1]}",
-                           f"Mqtt=mqtt://{USER}@127.0.0.1:{port}", f"MqttPasswordFile={own_password}",
-                           "MqttCallerId=1", "Action=40046", "Popup=0"]) + "\n")
+
+    def write_conf(*extra):
+        with open(conf, "w") as f:
+            f.write("\n".join(["Sources=callmonitor,mqtt", f"CallMonitor=127.0.0.1:{monitor.getsockname()[1]}",
+                               f"Mqtt=mqtt://{USER}@127.0.0.1:{port}", f"MqttPasswordFile={own_password}",
+                               "MqttCallerId=1", "Action=40046", "Popup=0", *extra]) + "\n")
+
+    write_conf()
 
     # A password file that others may read is refused, as ssh refuses a key.
     os.chmod(own_password, 0o644)
@@ -156,7 +160,7 @@ with tempfile.TemporaryDirectory() as tmp:
     r = subprocess.run([hushcalld, "--check", "--config", conf], capture_output=True, text=True)
     check(r.returncode == 0, f"and takes it once it is the user's alone: {r.stdout!r}")
 
-    sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "hushcall/#", "-t", "homeassistant/#"],
+    sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "#"],
                            stdout=subprocess.PIPE, text=True)
     published = Lines(sub.stdout)
     d_proc = subprocess.Popen([hushcalld, "--config", conf], stderr=subprocess.PIPE, text=True)
@@ -214,6 +218,23 @@ with tempfile.TemporaryDirectory() as tmp:
         d.drain()
         dropped = [s for s in d.seen if "cannot take" in s]
         check(len(dropped) == 1, f"the rubbish is logged once: {dropped}")
+
+        # A reload that moves the topic: connected anew, the old name offline.
+        write_conf("MqttTopic=home/phone")
+        d_proc.send_signal(1)
+        check(d.wait_for("reload: MqttTopic hushcall -> home/phone") is not None, "a reload moves the topic")
+        check(d.wait_for("MQTT: connected to the broker") is not None, "and connects anew")
+        check(published.wait_for(f"home/phone/{HOST}/availability online") is not None,
+              "online under the new topic")
+        published.drain()
+        check(f"hushcall/{HOST}/availability offline" in published.seen,
+              "and offline under the old one, by its will")
+        d.drain()
+        check(not any("call monitor" in s and "anew" in s for s in d.seen),
+              "the call monitor keeps its connection")
+        publish("home/phone/lap/call", call("lap", "10", "ringing"))
+        calls = until_calls(n + 1)
+        check(calls[n:] == ["Pause"], f"the new topic's calls are heard: {calls[n:]}")
         check(d_proc.poll() is None, "the service runs on")
     finally:
         d_proc.terminate()
@@ -223,7 +244,7 @@ with tempfile.TemporaryDirectory() as tmp:
             d_proc.kill()
             code = "hung"
         check(code == 0, f"SIGTERM stops it with 0: {code}")
-        check(published.wait_for(f"hushcall/{HOST}/availability offline") is not None,
+        check(published.wait_for(f"home/phone/{HOST}/availability offline") is not None,
               "the broker says it is offline by its will")
         d.drain()
         if failures:
