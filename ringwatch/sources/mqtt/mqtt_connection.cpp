@@ -210,8 +210,6 @@ bool MqttConnection::Step(int rc, const char* what) {
     Guarded("the lost connection", [&] {
       if (handlers_.lost) handlers_.lost();
     });
-  }
-  if (wasConnected) {
     WaitAndRetry(why);
   } else {
     // Not yet connected: the next address may answer.
