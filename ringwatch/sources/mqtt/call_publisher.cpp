@@ -27,10 +27,10 @@ CallPublisher::CallPublisher(const MqttSettings& settings, MqttTopics topics, Pu
       unsent_(kUnsentLogMs) {}
 
 void CallPublisher::Connected() {
-  if (settings_.discovery) {
-    for (const RetainedMessage& config : DiscoveryConfigs(topics_)) {
-      Send(config.topic, config.payload, kAtLeastOnce, true);
-    }
+  // Without discovery the configs are cleared: an empty retained message
+  // is how Home Assistant is told that the entities are gone.
+  for (const RetainedMessage& config : DiscoveryConfigs(topics_)) {
+    Send(config.topic, settings_.discovery ? config.payload : std::string(), kAtLeastOnce, true);
   }
   Send(topics_.State(), LineStateText(state_), kAtLeastOnce, true);
 }

@@ -1,8 +1,8 @@
 // This machine's calls on the broker: each change of each call it hears
 // itself as one message on <prefix>/<host>/call (QoS 1, not retained), the
 // line's state on <prefix>/<host>/state (retained) when it changes, and
-// with MqttDiscovery Home Assistant's configs; the state and configs again
-// on each connect. Calls heard only through the broker are other machines'
+// Home Assistant's configs (cleared without MqttDiscovery); the state and
+// configs again on each connect. Calls heard only through the broker are other machines'
 // to publish, never ours: no message goes round in circles.
 #pragma once
 

@@ -68,7 +68,7 @@ Call CallOf(std::string source, CallPhase phase) {
   return call;
 }
 
-TEST_F(CallPublisherTest, OnConnectTheConfigsAndTheStateRetained) {
+TEST_F(CallPublisherTest, OnConnectTheConfigsOrTheirClearingAndTheStateRetained) {
   CallPublisher publisher = Make(true, false);
   publisher.Connected();
   EXPECT_EQ(Topics(), (std::vector<std::string>{
@@ -77,9 +77,15 @@ TEST_F(CallPublisherTest, OnConnectTheConfigsAndTheStateRetained) {
                           "hushcall/desk/state"}));
   for (const Sent& s : sent_) EXPECT_TRUE(s.retain) << s.topic;
   EXPECT_EQ(sent_.back().payload, "idle");
+  EXPECT_NE(sent_[0].payload.find("\"Phone ringing\""), std::string::npos);
+  const std::vector<std::string> topics = Topics();
   sent_.clear();
+  // Discovery off: the same topics, emptied, so that the entities go.
   Make(false, false).Connected();
-  EXPECT_EQ(Topics(), (std::vector<std::string>{"hushcall/desk/state"}));
+  EXPECT_EQ(Topics(), topics);
+  EXPECT_EQ(sent_[0].payload, "");
+  EXPECT_EQ(sent_[1].payload, "");
+  EXPECT_TRUE(sent_[1].retain);
 }
 
 TEST_F(CallPublisherTest, OurCallsChangesGoOutOnceEachWithTheCallerOnlyWhenAsked) {
