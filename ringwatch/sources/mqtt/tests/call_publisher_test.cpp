@@ -52,13 +52,12 @@ class CallPublisherTest : public ::testing::Test {
   Lines log_;
 };
 
-CallReport Ring(std::string source) {
-  CallReport report;
-  report.source = std::move(source);
-  report.id = "3";
-  report.number = CallerDetail::Known("+491701234567");
-  report.line = "SIP0";
-  return report;
+CallReport Ring(std::string_view source) {
+  return CallReport{.source = std::string(source),
+                    .id = "3",
+                    .number = CallerDetail::Known("+491701234567"),
+                    .name = {},
+                    .line = "SIP0"};
 }
 
 Call CallOf(std::string source, CallPhase phase) {
