@@ -15,31 +15,47 @@ bool IsAddress(const std::string& host) {
          ::inet_pton(AF_INET6, host.c_str(), bytes) == 1;
 }
 
+}  // namespace
+
 // Keeps OpenSSL's verdict, and keeps the reason of a refusal for the log.
-int Verify(int ok, X509_STORE_CTX* store) {
+int BrokerTls::Verify(int ok, X509_STORE_CTX* store) {
   if (ok != 0) return ok;
   auto* ssl = static_cast<SSL*>(
       ::X509_STORE_CTX_get_ex_data(store, ::SSL_get_ex_data_X509_STORE_CTX_idx()));
   if (ssl == nullptr) return ok;
-  auto* refusal = static_cast<std::string*>(SSL_CTX_get_app_data(::SSL_get_SSL_CTX(ssl)));
-  if (refusal != nullptr && refusal->empty()) {
-    *refusal = ::X509_verify_cert_error_string(::X509_STORE_CTX_get_error(store));
+  auto* shared = static_cast<Shared*>(SSL_CTX_get_app_data(::SSL_get_SSL_CTX(ssl)));
+  if (shared != nullptr && shared->refusal.empty()) {
+    shared->refusal = ::X509_verify_cert_error_string(::X509_STORE_CTX_get_error(store));
   }
   return ok;
 }
 
-}  // namespace
+// libmosquitto has named the address it connects to; before the
+// ClientHello is built the broker's name takes its place, or none.
+void BrokerTls::Starting(const SSL* ssl, int where, int) {
+  if ((where & SSL_CB_HANDSHAKE_START) == 0) return;
+  const auto* shared = static_cast<const Shared*>(SSL_CTX_get_app_data(::SSL_get_SSL_CTX(ssl)));
+  if (shared == nullptr) return;
+  // The callback is handed the connection as const; the name is set on it
+  // all the same, which is what the start of the handshake is for.
+  SSL* connection = const_cast<SSL*>(ssl);
+  // OpenSSL's macro takes the name as void*, and copies it.
+  char* name = shared->host.empty() ? nullptr : const_cast<char*>(shared->host.c_str());
+  SSL_set_tlsext_host_name(connection, name);
+}
 
 BrokerTls::BrokerTls(const std::string& host, const std::string& caFile)
-    : refusal_(std::make_unique<std::string>()), context_(::SSL_CTX_new(::TLS_client_method())) {
+    : shared_(std::make_unique<Shared>()), context_(::SSL_CTX_new(::TLS_client_method())) {
   if (!context_) {
     problem_ = "no TLS context could be made";
     return;
   }
   SSL_CTX* context = context_.get();
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
-  SSL_CTX_set_app_data(context, refusal_.get());
+  shared_->host = IsAddress(host) ? std::string() : host;
+  SSL_CTX_set_app_data(context, shared_.get());
   ::SSL_CTX_set_verify(context, SSL_VERIFY_PEER, Verify);
+  ::SSL_CTX_set_info_callback(context, Starting);
   const int loaded = caFile.empty()
                          ? ::SSL_CTX_set_default_verify_paths(context)
                          : ::SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);

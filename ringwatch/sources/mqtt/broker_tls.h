@@ -4,7 +4,9 @@
 //
 // The context is ours, not libmosquitto's own: libmosquitto checks the name
 // it was given to connect to, and it is given the address that our lookup
-// found, so that its own blocking lookup never runs on the loop.
+// found, so that its own blocking lookup never runs on the loop. For the
+// same reason the name the broker is told (SNI) is set here again, as each
+// handshake starts.
 #pragma once
 
 #include <memory>
@@ -28,12 +30,20 @@ class BrokerTls {
   const std::string& problem() const { return problem_; }
   // Why the last handshake refused the broker's certificate; empty when
   // none did. Cleared by ForgetRefusal().
-  const std::string& refusal() const { return *refusal_; }
-  void ForgetRefusal() { refusal_->clear(); }
+  const std::string& refusal() const { return shared_->refusal; }
+  void ForgetRefusal() { shared_->refusal.clear(); }
 
  private:
+  static int Verify(int ok, X509_STORE_CTX* store);
+  static void Starting(const SSL* ssl, int where, int value);
+
+  // What OpenSSL's callbacks reach through the context.
+  struct Shared {
+    std::string host;  // for SNI; empty for an address, which SNI never names
+    std::string refusal;
+  };
   // Before the context, which points to it.
-  std::unique_ptr<std::string> refusal_;
+  std::unique_ptr<Shared> shared_;
   SslContextPtr context_;
   std::string problem_;
 };

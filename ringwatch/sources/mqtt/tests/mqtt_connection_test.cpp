@@ -228,6 +228,84 @@ TEST_F(MqttConnectionTest, TlsRefusesACertificateOfACaTheSystemDoesNotKnow) {
   EXPECT_EQ(desk->connection->state(), MqttConnection::State::kWaiting);
 }
 
+// OpenSSL's test server, which prints the extensions of each ClientHello.
+class TlsServer {
+ public:
+  explicit TlsServer(const MosquittoBroker& certificates) : port_(FreePort()) {
+    int in[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) std::abort();
+    input_.reset(in[1]);
+    const std::string dir = certificates.folder();
+    log_ = dir + "/s_server.log";
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    // Its input held open, or it takes the end of input as its end.
+    ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT, 0644);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const std::string accept = "127.0.0.1:" + std::to_string(port_);
+    const std::string cert = dir + "/server.pem";
+    const std::string key = dir + "/server.key";
+    const char* argv[] = {"openssl", "s_server", "-accept", accept.c_str(), "-cert", cert.c_str(),
+                          "-key", key.c_str(), "-tlsextdebug", "-naccept", "1", nullptr};
+    if (::posix_spawnp(&pid_, "openssl", &actions, nullptr, const_cast<char* const*>(argv),
+                       environ) != 0) {
+      pid_ = -1;
+    }
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+  }
+  ~TlsServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  std::uint16_t port() const { return port_; }
+  // Once it listens: a probe of ours would be the one connection it takes.
+  bool Listens() const { return Log().find("ACCEPT") != std::string::npos; }
+  std::string Log() const {
+    std::FILE* f = std::fopen(log_.c_str(), "rb");
+    if (f == nullptr) return {};
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, f)) text.append(buffer, n);
+    std::fclose(f);
+    return text;
+  }
+
+ private:
+  static std::uint16_t FreePort() {
+    posix::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+  }
+
+  std::uint16_t port_;
+  std::string log_;
+  posix::UniqueFd input_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(MqttConnectionTest, TlsTellsTheBrokerTheNameNotTheAddress) {
+  // A broker folder for its certificates alone.
+  MosquittoBroker certificates({"", "", "localhost"});
+  TlsServer server(certificates);
+  ASSERT_TRUE(RunUntil([&] { return server.Listens(); }, 5000));
+  MqttSettings settings = TlsTo(certificates, true);
+  settings.broker.port = server.port();
+  auto desk = Connect("desk", settings, {});
+  // "localhost" as the server name extension shows it.
+  ASSERT_TRUE(RunUntil([&] { return server.Log().find(".localhost") != std::string::npos; }, 5000))
+      << server.Log();
+  EXPECT_EQ(server.Log().find("127.0.0.1"), std::string::npos);
+}
+
 TEST_F(MqttConnectionTest, ACaFileThatIsNotOneIsSaidAndNothingIsTried) {
   MqttSettings settings;
   settings.broker = {true, "", "localhost", 8883};
