@@ -235,6 +235,18 @@ with tempfile.TemporaryDirectory() as tmp:
         publish("home/phone/lap/call", call("lap", "10", "ringing"))
         calls = until_calls(n + 1)
         check(calls[n:] == ["Pause"], f"the new topic's calls are heard: {calls[n:]}")
+
+        # Reloads that keep the topic: the machine stays online, whichever
+        # of the old connection's end and the new one's start the broker
+        # takes first.
+        for caller_id in ("0", "1", "0", "1", "0"):
+            write_conf("MqttTopic=home/phone", f"MqttCallerId={caller_id}")
+            d_proc.send_signal(1)
+            check(d.wait_for("MQTT: connected to the broker") is not None, "connected anew")
+        time.sleep(0.5)
+        r = subprocess.run(["mosquitto_sub", *auth, "-C", "1", "-W", "5", "-t",
+                            f"home/phone/{HOST}/availability"], capture_output=True, text=True)
+        check(r.stdout.strip() == "online", f"still online after reloads on its topic: {r.stdout!r}")
         check(d_proc.poll() is None, "the service runs on")
     finally:
         d_proc.terminate()
