@@ -6,36 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "ringwatch/calls/tests/fake_call_clock.h"
 
 namespace hushcall::ringwatch {
 namespace {
 
-class FakeClock final : public CallClock {
- public:
-  std::int64_t NowMs() override { return now_; }
-  void WakeAt(std::int64_t atMs) override { wake_ = atMs; }
-  void CancelWake() override { wake_.reset(); }
-  void SetOnWake(std::function<void()> handler) override { onWake_ = std::move(handler); }
-
-  // Moves time on, waking the model at each wake that falls due.
-  void Advance(std::int64_t ms) {
-    const std::int64_t end = now_ + ms;
-    while (wake_ && *wake_ <= end) {
-      now_ = *wake_;
-      wake_.reset();
-      if (onWake_) onWake_();
-    }
-    now_ = end;
-  }
-
- private:
-  std::int64_t now_ = 0;
-  std::optional<std::int64_t> wake_;
-  std::function<void()> onWake_;
-};
+using FakeClock = testing::FakeCallClock;
 
 class Reactions final : public QuietReactions {
  public:

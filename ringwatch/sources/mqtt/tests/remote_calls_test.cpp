@@ -6,37 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "ringwatch/calls/call_model.h"
+#include "ringwatch/calls/tests/fake_call_clock.h"
 #include "ringwatch/sources/mqtt/call_message.h"
 
 namespace hushcall::ringwatch {
 namespace {
 
-class FakeClock final : public CallClock {
- public:
-  std::int64_t NowMs() override { return now_; }
-  void WakeAt(std::int64_t atMs) override { wake_ = atMs; }
-  void CancelWake() override { wake_.reset(); }
-  void SetOnWake(std::function<void()> handler) override { onWake_ = std::move(handler); }
-  void Advance(std::int64_t ms) {
-    const std::int64_t end = now_ + ms;
-    while (wake_ && *wake_ <= end) {
-      now_ = *wake_;
-      wake_.reset();
-      if (onWake_) onWake_();
-    }
-    now_ = end;
-  }
-
- private:
-  std::int64_t now_ = 0;
-  std::optional<std::int64_t> wake_;
-  std::function<void()> onWake_;
-};
+using FakeClock = testing::FakeCallClock;
 
 class Lines final : public Log {
  public:
@@ -204,6 +184,7 @@ class Reactions final : public QuietReactions {
   void Quiet(const ringwatch::Call&) override { said.push_back("quiet"); }
   void PutBack() override { said.push_back("put back"); }
   void KeptQuiet(KeptQuietBecause) override { said.push_back("kept quiet"); }
+  void CallerKnown(const ringwatch::Call&) override { said.push_back("caller known"); }
   std::vector<std::string> said;
 };
 
@@ -220,12 +201,14 @@ class WithTheModelTest : public ::testing::Test {
                      [this](std::string_view source) { model_.Forget(source); }};
 };
 
-TEST_F(WithTheModelTest, ARingThroughTheBrokerQuietsAndItsEndPutsBack) {
+TEST_F(WithTheModelTest, ARingThroughTheBrokerQuietsItsCallerIsToldAndItsEndPutsBack) {
   calls_.Take("hushcall/lap/call", Call("lap", "3", CallPhase::kRinging), false);
   EXPECT_EQ(reactions_.said, Texts{"quiet"});
+  // Its caller learnt after the first ring, as a modem's caller ID comes.
+  calls_.Take("hushcall/lap/call", Call("lap", "3", CallPhase::kRinging, "0301234"), false);
   calls_.Take("hushcall/lap/call", Call("lap", "3", CallPhase::kAnswered), false);
   calls_.Take("hushcall/lap/call", Call("lap", "3", CallPhase::kEnded), false);
-  EXPECT_EQ(reactions_.said, (Texts{"quiet", "put back"}));
+  EXPECT_EQ(reactions_.said, (Texts{"quiet", "caller known", "put back"}));
   EXPECT_TRUE(model_.calls().empty());
 }
 
