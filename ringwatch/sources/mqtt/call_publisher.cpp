@@ -1,5 +1,6 @@
 #include "ringwatch/sources/mqtt/call_publisher.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ringwatch/sources/mqtt/call_message.h"
@@ -12,6 +13,17 @@ namespace {
 // Messages not handed to the broker are said at most this often.
 constexpr std::int64_t kUnsentLogMs = 60000;
 constexpr int kAtLeastOnce = 1;
+// Calls whose caller is kept: more than ring at once on any household line.
+constexpr std::size_t kCallersKept = 8;
+
+// Fills what `report` does not know from `known`, and keeps what it does.
+void Complete(CallerDetail& reported, CallerDetail& known) {
+  if (reported.kind == CallerDetail::Kind::kUnknown) {
+    reported = known;
+  } else {
+    known = reported;
+  }
+}
 
 bool Mine(std::string_view source) { return !IsRemoteSource(source); }
 
@@ -40,6 +52,16 @@ void CallPublisher::Heard(const CallReport& report) {
   CallMessage message;
   message.origin = topics_.host;
   message.report = report;
+  const std::string call = report.source + "/" + report.id;
+  auto known = std::find_if(callers_.begin(), callers_.end(),
+                            [&](const KnownCaller& c) { return c.call == call; });
+  if (known == callers_.end()) {
+    if (callers_.size() == kCallersKept) callers_.pop_front();
+    known = callers_.insert(callers_.end(), KnownCaller{call, {}, {}});
+  }
+  Complete(message.report.number, known->number);
+  Complete(message.report.name, known->name);
+  if (report.phase == CallPhase::kEnded) callers_.erase(known);
   message.time = UtcTimeText(now_());
   Send(topics_.Call(), EncodeCallMessage(message, settings_.callerId), kAtLeastOnce, false);
 }

@@ -1,11 +1,13 @@
 // This machine's calls on the broker: each change of each call it hears
-// itself as one message on <prefix>/<host>/call (QoS 1, not retained), the
+// itself as one message on <prefix>/<host>/call (QoS 1, not retained), with
+// the caller known so far even when the change itself does not carry it, the
 // line's state on <prefix>/<host>/state (retained) when it changes, and
 // Home Assistant's configs (cleared without MqttDiscovery); the state and
 // configs again on each connect. Calls heard only through the broker are other machines'
 // to publish, never ours: no message goes round in circles.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,6 +53,14 @@ class CallPublisher {
   Log& log_;
   LineState state_ = LineState::kIdle;
   DroppedTally unsent_;
+  // The caller of each of our latest calls: a modem's rings after its
+  // caller ID carry none, and a message must not unsay it ("Last caller").
+  struct KnownCaller {
+    std::string call;  // source/id
+    CallerDetail number;
+    CallerDetail name;
+  };
+  std::deque<KnownCaller> callers_;
 };
 
 }  // namespace hushcall::ringwatch
