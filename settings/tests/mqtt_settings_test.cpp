@@ -14,18 +14,6 @@ using Messages = std::vector<std::string>;
 
 SettingsFileResult Parse(std::string_view text) { return ParseSettingsFile(text, "hc.conf"); }
 
-TEST(MqttSettings, OffByDefaultWithTheHushcallTopicAndDiscoveryOn) {
-  const MqttSettings mqtt = Parse("").settings.mqtt;
-  EXPECT_EQ(mqtt.broker, MqttBroker{});
-  EXPECT_EQ(mqtt.broker.host, "");
-  EXPECT_EQ(mqtt.passwordFile, "");
-  EXPECT_EQ(mqtt.caFile, "");
-  EXPECT_EQ(mqtt.topic, "hushcall");
-  EXPECT_TRUE(mqtt.discovery);
-  EXPECT_FALSE(mqtt.callerId);
-  EXPECT_FALSE(Parse("").settings.sources.mqtt);
-}
-
 TEST(MqttSettings, AddressesTakeAUserAPortAndTlsWithItsOwnDefaultPort) {
   struct Case {
     std::string value;
@@ -47,7 +35,7 @@ TEST(MqttSettings, AddressesTakeAUserAPortAndTlsWithItsOwnDefaultPort) {
     EXPECT_EQ(r.settings.mqtt.broker, c.broker) << c.value;
     EXPECT_EQ(MqttText(r.settings.mqtt.broker), c.text) << c.value;
   }
-  EXPECT_EQ(MqttText(MqttBroker{}), "");
+  EXPECT_EQ(MqttText(MqttBroker{}), "");  // off
 }
 
 TEST(MqttSettings, EveryKeyReadsTogether) {

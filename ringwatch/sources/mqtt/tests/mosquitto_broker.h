@@ -77,6 +77,26 @@ class MosquittoBroker {
   std::uint16_t port() const { return port_; }
   const std::string& folder() const { return dir_; }
 
+  static sockaddr_in Loopback(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+  }
+
+  // A loopback port nothing listens on, for this and the tests' other servers.
+  static std::uint16_t FreePort() {
+    posix::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      std::abort();
+    }
+    return ntohs(address.sin_port);
+  }
+
   // Starts it (again, on the same port); true once it takes connections.
   bool Start() {
     const std::string conf = dir_ + "/mosquitto.conf";
@@ -133,25 +153,6 @@ class MosquittoBroker {
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
     ::chmod(path.c_str(), 0644);
-  }
-
-  static sockaddr_in Loopback(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-  }
-
-  static std::uint16_t FreePort() {
-    posix::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      std::abort();
-    }
-    return ntohs(address.sin_port);
   }
 
   bool Accepts() const {

@@ -1,9 +1,16 @@
-// Topics: a host name made one level, and the machine read back from a topic.
+// What a machine's topics are named and hold beside its calls: a host name
+// made one level, the machine read back from a topic, the line's state, and
+// Home Assistant's configs.
 #include "ringwatch/sources/mqtt/mqtt_topics.h"
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
+
+#include "ringwatch/sources/mqtt/discovery_config.h"
+#include "ringwatch/sources/mqtt/line_state.h"
 
 namespace hushcall::ringwatch {
 namespace {
@@ -42,6 +49,62 @@ TEST(MqttTopics, OriginIsTheOneLevelBetweenPrefixAndLeaf) {
   EXPECT_EQ(topics.OriginOf("hushcallx/lap/call", "call"), std::nullopt);
   EXPECT_EQ(topics.OriginOf("other/lap/call", "call"), std::nullopt);
   EXPECT_EQ(topics.OriginOf("hushcall/lapcall", "call"), std::nullopt);
+}
+
+TEST(LineState, ItsThreeWordsBothWaysAndNothingElse) {
+  for (const LineState state : {LineState::kIdle, LineState::kRinging, LineState::kTalking}) {
+    EXPECT_EQ(ParseLineState(LineStateText(state)), state);
+  }
+  EXPECT_EQ(LineStateText(LineState::kTalking), "talking");
+  EXPECT_FALSE(ParseLineState("Idle"));
+  EXPECT_FALSE(ParseLineState("idle\n"));
+  EXPECT_FALSE(ParseLineState(""));
+}
+
+Call CallOf(std::vector<std::string> sources, CallPhase phase,
+            CallDirection direction = CallDirection::kIncoming) {
+  Call call;
+  call.phase = phase;
+  call.direction = direction;
+  for (std::string& source : sources) call.legs.push_back(CallLeg{std::move(source), "1"});
+  return call;
+}
+
+bool Mine(std::string_view source) { return !source.starts_with("mqtt/"); }
+
+TEST(LineState, OurCallsMakeItAndCallsHeardOnlyThroughTheBrokerDoNot) {
+  EXPECT_EQ(LineStateOf({}, Mine), LineState::kIdle);
+  EXPECT_EQ(LineStateOf({CallOf({"mqtt/lap"}, CallPhase::kAnswered)}, Mine), LineState::kIdle);
+  EXPECT_EQ(LineStateOf({CallOf({"tty"}, CallPhase::kRinging)}, Mine), LineState::kRinging);
+  // Heard here too: ours to tell.
+  EXPECT_EQ(LineStateOf({CallOf({"mqtt/lap", "callmonitor"}, CallPhase::kRinging)}, Mine),
+            LineState::kRinging);
+  EXPECT_EQ(LineStateOf({CallOf({"callmonitor"}, CallPhase::kRinging),
+                         CallOf({"modemmanager"}, CallPhase::kAnswered)},
+                        Mine),
+            LineState::kTalking);
+  // A call being made is the line in use, not a ring.
+  EXPECT_EQ(LineStateOf({CallOf({"callmonitor"}, CallPhase::kRinging, CallDirection::kOutgoing)},
+                        Mine),
+            LineState::kTalking);
+}
+
+TEST(DiscoveryConfigs, ABinarySensorOnTheStateAndASensorOnTheCallsOfOneDevice) {
+  const std::vector<RetainedMessage> configs = DiscoveryConfigs({"home/phone", "desk.lan"});
+  ASSERT_EQ(configs.size(), 2u);
+  EXPECT_EQ(configs[0].topic, "homeassistant/binary_sensor/hushcall_desk_lan/ringing/config");
+  EXPECT_EQ(configs[1].topic, "homeassistant/sensor/hushcall_desk_lan/last_caller/config");
+  const nlohmann::json ringing = nlohmann::json::parse(configs[0].payload);
+  EXPECT_EQ(ringing["name"], "Phone ringing");
+  EXPECT_EQ(ringing["unique_id"], "hushcall_desk_lan_ringing");
+  EXPECT_EQ(ringing["state_topic"], "home/phone/desk.lan/state");
+  EXPECT_EQ(ringing["availability_topic"], "home/phone/desk.lan/availability");
+  EXPECT_EQ(ringing["device"]["identifiers"], nlohmann::json::array({"hushcall_desk_lan"}));
+  const nlohmann::json caller = nlohmann::json::parse(configs[1].payload);
+  EXPECT_EQ(caller["name"], "Last caller");
+  EXPECT_EQ(caller["state_topic"], "home/phone/desk.lan/call");
+  EXPECT_EQ(caller["device"], ringing["device"]);
+  EXPECT_NE(caller["unique_id"], ringing["unique_id"]);
 }
 
 }  // namespace
