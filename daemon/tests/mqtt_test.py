@@ -7,36 +7,32 @@ under dbus-run-session):
     mqtt_test.py HUSHCALLD FAKE_PLAYER
 
 A call heard here goes to the broker as JSON, with the line's state and
-Home Assistant's configs retained; a call another machine publishes quiets
-the player here and its end, or that machine's idle state, puts it back; a
-call published under our own name is not taken; the password file is
-refused while others may read it; and the will says offline when the
-service goes.
+Home Assistant's configs retained; a second service, on a bus and host name
+of its own, quiets the player here with a call of its router and puts it
+back at its end, and a call both routers hear is one reaction; anything
+else's call ends with its idle state; a call under our own name, rubbish
+and a flood are not taken; the password file is refused while others may
+read it; and the will says offline when a service goes, even by SIGKILL.
 """
 import json
 import os
-import queue
 import re
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
-import dbus
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/callmonitorsim"))
+from callmonitorsim import Monitor, line  # noqa: E402
+import service_process  # noqa: E402
+from service_process import Lines, check, failures  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
-failures = []
 WAIT = 15.0  # seconds; generous for a loaded machine
 USER, PASSWORD = "hushcall", "s3cret"
 HOST = re.sub(r"[^A-Za-z0-9._-]", "_", socket.gethostname()[:63]) or "unnamed"
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what, flush=True)
-    if not cond:
-        failures.append(what)
 
 
 def free_port():
@@ -47,10 +43,6 @@ def free_port():
     return port
 
 
-def monitor_line(kind, *fields):
-    return (time.strftime("%d.%m.%y %H:%M:%S") + ";" + kind + ";" + ";".join(fields) + ";\r\n").encode()
-
-
 def call(origin, call_id, phase, number=None):
     message = {"origin": origin, "source": "callmonitor", "id": call_id, "direction": "incoming",
                "phase": phase, "time": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime())}
@@ -59,43 +51,7 @@ def call(origin, call_id, phase, number=None):
     return json.dumps(message)
 
 
-class Lines:
-    """A child's output lines, read on a thread, waited for by content."""
-
-    def __init__(self, stream):
-        self.lines = queue.Queue()
-        self.seen = []
-        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
-
-    def _read(self, stream):
-        for text in stream:
-            self.lines.put(text.rstrip("\n"))
-
-    def wait_for(self, text, wait=WAIT):
-        end = time.monotonic() + wait
-        while time.monotonic() < end:
-            try:
-                got = self.lines.get(timeout=max(0.01, end - time.monotonic()))
-            except queue.Empty:
-                break
-            self.seen.append(got)
-            if text in got:
-                return got
-        return None
-
-    def drain(self):
-        while True:
-            try:
-                self.seen.append(self.lines.get_nowait())
-            except queue.Empty:
-                return
-
-
-player_proc = subprocess.Popen([sys.executable, fake_player, "fake", "obey"], stdout=subprocess.PIPE, text=True)
-check(player_proc.stdout.readline().strip() == "ready", "the fake player is on the bus")
-bus = dbus.SessionBus()
-control = dbus.Interface(bus.get_object("org.mpris.MediaPlayer2.fake", "/org/hushcall/Test"),
-                         "org.hushcall.Test")
+player_proc, notifier, control, _ = service_process.start_peers(fake_player, WAIT)
 
 
 def player_calls():
@@ -127,16 +83,21 @@ with tempfile.TemporaryDirectory() as tmp:
     broker = subprocess.Popen(["mosquitto", "-c", broker_conf], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
     auth = ["-h", "127.0.0.1", "-p", str(port), "-u", USER, "-P", PASSWORD]
+    # Listening before anything connects: mosquitto_sub gives up at once.
+    end = time.monotonic() + WAIT
+    while time.monotonic() < end:
+        with socket.socket() as probe:
+            if probe.connect_ex(("127.0.0.1", port)) == 0:
+                break
+        time.sleep(0.05)
 
     def publish(topic, payload, *extra):
         # From stdin: a payload of a mebibyte does not fit on a command line.
         subprocess.run(["mosquitto_pub", *auth, "-q", "1", "-t", topic, "-s", *extra],
                        input=payload, text=True, check=True, timeout=WAIT)
 
-    monitor = socket.socket()
-    monitor.bind(("127.0.0.1", 0))
-    monitor.listen(1)
-    monitor.settimeout(WAIT)
+    monitor = Monitor()
+    monitor.listen()
 
     own_password = os.path.join(tmp, "mqtt.pw")
     with open(own_password, "w") as f:
@@ -145,7 +106,7 @@ with tempfile.TemporaryDirectory() as tmp:
 
     def write_conf(*extra):
         with open(conf, "w") as f:
-            f.write("\n".join(["Sources=callmonitor,mqtt", f"CallMonitor=127.0.0.1:{monitor.getsockname()[1]}",
+            f.write("\n".join(["Sources=callmonitor,mqtt", f"CallMonitor=127.0.0.1:{monitor.port}",
                                f"Mqtt=mqtt://{USER}@127.0.0.1:{port}", f"MqttPasswordFile={own_password}",
                                "MqttCallerId=1", "Action=40046", "Popup=0", *extra]) + "\n")
 
@@ -162,11 +123,11 @@ with tempfile.TemporaryDirectory() as tmp:
 
     sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "#"],
                            stdout=subprocess.PIPE, text=True)
-    published = Lines(sub.stdout)
-    d_proc = subprocess.Popen([hushcalld, "--config", conf], stderr=subprocess.PIPE, text=True)
-    d = Lines(d_proc.stderr)
+    published = Lines(sub.stdout, WAIT)
+    d = service_process.Daemon(hushcalld, "--config", conf, wait=WAIT)
+    d_proc = d.proc
     try:
-        router, _ = monitor.accept()
+        router = monitor.accept(WAIT)
         check(d.wait_for(f"MQTT: connected to the broker at mqtt://{USER}@127.0.0.1:{port} as {HOST}")
               is not None, "it connects to the broker with its password")
         check(published.wait_for(f"hushcall/{HOST}/availability online") is not None, "and is online")
@@ -176,7 +137,7 @@ with tempfile.TemporaryDirectory() as tmp:
                   for s in published.seen), "Home Assistant's binary sensor is configured")
 
         # A call heard here: published, and the state with it.
-        router.sendall(monitor_line("RING", "0", "0301234567", "987654", "SIP0"))
+        router.sendall(line("RING", "0", "0301234567", "987654", "SIP0"))
         got = published.wait_for(f"hushcall/{HOST}/call ")
         message = json.loads(got.split(" ", 1)[1]) if got else {}
         check(message.get("origin") == HOST and message.get("phase") == "ringing"
@@ -185,39 +146,82 @@ with tempfile.TemporaryDirectory() as tmp:
         check(published.wait_for(f"hushcall/{HOST}/state ringing") is not None, "the line rings")
         calls = until_calls(1)
         check(calls == ["Pause"], f"and the player here is quiet: {calls}")
-        router.sendall(monitor_line("DISCONNECT", "0", "0"))
+        router.sendall(line("DISCONNECT", "0", "0"))
         calls = until_calls(2)
         check(published.wait_for(f"hushcall/{HOST}/state idle") is not None, "idle again at its end")
         n = len(calls)
 
-        # Another machine's call through the broker.
-        publish("hushcall/lap/call", call("lap", "7", "ringing"))
+        # Another machine: a second service, named lap, on a bus of its own
+        # without players, hearing a router of its own.
+        lap_bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                                   stdout=subprocess.PIPE, text=True)
+        lap_env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=lap_bus.stdout.readline().strip())
+        lap_monitor = Monitor()
+        lap_monitor.listen()
+        lap_conf = os.path.join(tmp, "lap.conf")
+        with open(lap_conf, "w") as f:
+            f.write("\n".join(["Sources=callmonitor", f"CallMonitor=127.0.0.1:{lap_monitor.port}",
+                               f"Mqtt=mqtt://{USER}@127.0.0.1:{port}", f"MqttPasswordFile={own_password}",
+                               "MqttCallerId=1", "Popup=0"]) + "\n")
+        # A host name of its own: a service takes no call under its own.
+        as_lap = ["unshare", "--uts"] + ([] if os.getuid() == 0 else ["--map-root-user"])
+        lap = service_process.Daemon(as_lap[0], *as_lap[1:], "sh", "-c", 'hostname lap && exec "$@"',
+                                     "lap", hushcalld, "--config", lap_conf, wait=WAIT, env=lap_env)
+        lap_router = lap_monitor.accept(WAIT)
+        check(lap.wait_for("MQTT: connected to the broker") is not None, "a second machine, lap, connects")
+        published.wait_for("hushcall/lap/state idle")
+        lap_router.sendall(line("RING", "7", "0307654321", "987654", "SIP0"))
         calls = until_calls(n + 1)
-        check(calls[n:] == ["Pause"], f"another machine's ring quiets the player: {calls[n:]}")
+        check(calls[n:] == ["Pause"], f"a ring at lap quiets the player here: {calls[n:]}")
         check(d.wait_for("MQTT: lap has an incoming call (callmonitor/7)") is not None, "and is logged")
-        publish("hushcall/lap/call", call("lap", "7", "ended"))
+        lap_router.sendall(line("DISCONNECT", "7", "0"))
         calls = until_calls(n + 2)
         check(calls[n:] == ["Pause", "Play"], f"and its end puts the player back: {calls[n:]}")
         n = len(calls)
 
-        # That machine's idle state ends its call too.
-        publish("hushcall/lap/call", call("lap", "8", "ringing"))
+        # One call heard by both routers, here and through the broker: one reaction.
+        for peer in (lap_router, router):
+            peer.sendall(line("RING", "8", "0301111111", "987654", "SIP0"))
+        check(d.wait_for("MQTT: lap has an incoming call (callmonitor/8)") is not None,
+              "lap's news of the call arrives too")
         until_calls(n + 1)
-        publish("hushcall/lap/state", "idle", "-r")
+        for peer in (router, lap_router):
+            peer.sendall(line("DISCONNECT", "8", "0"))
         calls = until_calls(n + 2)
-        check(calls[n:] == ["Pause", "Play"], f"an idle state ends that machine's call: {calls[n:]}")
+        time.sleep(0.5)
+        check(player_calls()[n:] == ["Pause", "Play"], f"one call heard twice is one reaction: {player_calls()[n:]}")
+        n = len(player_calls())
+        lap.proc.kill()
+        lap.proc.wait(timeout=WAIT)
+        lap_bus.terminate()
+        check(published.wait_for("hushcall/lap/availability offline") is not None,
+              "lap, killed with SIGKILL, is offline by its will")
+
+        # Anything may publish a call, Home Assistant say; its idle state ends it.
+        publish("hushcall/ha/call", call("ha", "8", "ringing"))
+        until_calls(n + 1)
+        publish("hushcall/ha/state", "idle", "-r")
+        calls = until_calls(n + 2)
+        check(calls[n:] == ["Pause", "Play"], f"a publisher's idle state ends its call: {calls[n:]}")
         n = len(calls)
 
         # Our own name, and rubbish: nothing happens; the rubbish is logged once.
         publish(f"hushcall/{HOST}/call", call(HOST, "9", "ringing"))
-        publish("hushcall/lap/call", "not json")
-        publish("hushcall/lap/call", '{"origin":"lap"}')
-        publish("hushcall/lap/call", "x" * (1 << 20))
+        publish("hushcall/ha/call", '{"origin":"ha"}')
+        publish("hushcall/ha/call", "x" * (1 << 20))
+        # A flood: a thousand lines, each a message.
+        subprocess.run(["mosquitto_pub", *auth, "-t", "hushcall/ha/call", "-l"], input="not json\n" * 1000,
+                       text=True, check=True, timeout=WAIT)
         time.sleep(1.0)
         check(player_calls()[n:] == [], f"our own name and rubbish quiet nothing: {player_calls()[n:]}")
         d.drain()
         dropped = [s for s in d.seen if "cannot take" in s]
         check(len(dropped) == 1, f"the rubbish is logged once: {dropped}")
+        publish("hushcall/ha/call", call("ha", "9", "ringing"))
+        publish("hushcall/ha/call", call("ha", "9", "ended"))
+        calls = until_calls(n + 2)
+        check(calls[n:] == ["Pause", "Play"], f"and the next good call still gets its reaction: {calls[n:]}")
+        n = len(calls)
 
         # A reload that moves the topic: connected anew, the old name offline.
         write_conf("MqttTopic=home/phone")
@@ -249,12 +253,7 @@ with tempfile.TemporaryDirectory() as tmp:
         check(r.stdout.strip() == "online", f"still online after reloads on its topic: {r.stdout!r}")
         check(d_proc.poll() is None, "the service runs on")
     finally:
-        d_proc.terminate()
-        try:
-            code = d_proc.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            d_proc.kill()
-            code = "hung"
+        code = d.stop()
         check(code == 0, f"SIGTERM stops it with 0: {code}")
         check(published.wait_for(f"home/phone/{HOST}/availability offline") is not None,
               "the broker says it is offline by its will")
@@ -265,6 +264,7 @@ with tempfile.TemporaryDirectory() as tmp:
         broker.terminate()
         broker.wait(timeout=WAIT)
         player_proc.terminate()
+        notifier.terminate()
 
 print(f"mqtt: {len(failures)} failures")
 sys.exit(1 if failures else 0)

@@ -1,6 +1,6 @@
-"""What the process tests of hushcalld share: their verdicts, a running
-service whose log (its stderr) is read line by line as it comes, and the
-session bus's stand-ins for its peers."""
+"""What the process tests of hushcalld share: their verdicts, a child's
+output read line by line as it comes, a running service whose log (its
+stderr) is read so, and the session bus's stand-ins for its peers."""
 import queue
 import signal
 import subprocess
@@ -19,16 +19,17 @@ def check(cond, what):
         failures.append(what)
 
 
-class Daemon:
-    def __init__(self, hushcalld, *args, wait, env=None):
-        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
+class Lines:
+    """A child's output, read line by line on a thread as it comes."""
+
+    def __init__(self, stream, wait):
         self.wait = wait
         self.lines = queue.Queue()
         self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
 
-    def _read(self):
-        for text in self.proc.stderr:
+    def _read(self, stream):
+        for text in stream:
             self.lines.put(text.rstrip("\n"))
 
     def wait_for(self, text, wait=None):
@@ -36,13 +37,27 @@ class Daemon:
         end = time.monotonic() + (self.wait if wait is None else wait)
         while time.monotonic() < end:
             try:
-                got = self.lines.get(timeout=end - time.monotonic())
+                got = self.lines.get(timeout=max(0.0, end - time.monotonic()))
             except queue.Empty:
                 break
             self.seen.append(got)
             if text in got:
                 return got
         return None
+
+    def drain(self):
+        """Every line that came so far, into `seen`."""
+        while True:
+            try:
+                self.seen.append(self.lines.get_nowait())
+            except queue.Empty:
+                return
+
+
+class Daemon(Lines):
+    def __init__(self, hushcalld, *args, wait, env=None):
+        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
+        super().__init__(self.proc.stderr, wait)
 
     def stop(self, sig=signal.SIGTERM):
         """Its exit code once `sig` has stopped it, or "hung" (then killed)."""
@@ -52,14 +67,6 @@ class Daemon:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             return "hung"
-
-    def drain(self):
-        """Every line that came so far, into `seen`."""
-        while True:
-            try:
-                self.seen.append(self.lines.get_nowait())
-            except queue.Empty:
-                return
 
 
 def start_peers(fake_player, wait):
