@@ -35,14 +35,11 @@ class SecretFileTest : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(SecretFileTest, TheOwnersFileGivesItsFirstLine) {
+TEST_F(SecretFileTest, TheOwnersFileGivesItsFirstLineWithOrWithoutALineEnd) {
   Write("s3cret pass\r\nsecond line\n", 0600);
   const SecretFile file = ReadSecretFile(path_);
   EXPECT_EQ(file.problem, "");
   EXPECT_EQ(file.secret, "s3cret pass");
-}
-
-TEST_F(SecretFileTest, ReadOnlyForTheOwnerWithoutALineEndIsTaken) {
   Write("pw", 0400);
   EXPECT_EQ(ReadSecretFile(path_).secret, "pw");
 }
@@ -60,18 +57,15 @@ TEST_F(SecretFileTest, AnyAccessForGroupOrOthersIsRefusedWithTheMode) {
   }
 }
 
-TEST_F(SecretFileTest, MissingEmptyAndDirectoryAreEachSaid) {
+TEST_F(SecretFileTest, MissingEmptyTooLargeAndDirectoryAreEachSaid) {
   EXPECT_EQ(ReadSecretFile(path_).problem, "cannot be read: No such file or directory");
   Write("\nsecond", 0600);
   EXPECT_EQ(ReadSecretFile(path_).problem, "holds no password on its first line");
-  EXPECT_EQ(ReadSecretFile(dir_).problem, "is not a regular file");
-}
-
-TEST_F(SecretFileTest, AFileTooLargeForAPasswordIsRefused) {
   Write(std::string(5000, 'x'), 0600);
-  const SecretFile file = ReadSecretFile(path_);
-  EXPECT_EQ(file.secret, "");
-  EXPECT_NE(file.problem.find("larger than 4 KiB"), std::string::npos);
+  const SecretFile large = ReadSecretFile(path_);
+  EXPECT_EQ(large.secret, "");
+  EXPECT_NE(large.problem.find("larger than 4 KiB"), std::string::npos) << large.problem;
+  EXPECT_EQ(ReadSecretFile(dir_).problem, "is not a regular file");
 }
 
 }  // namespace
