@@ -100,33 +100,40 @@ class MosquittoBroker {
   // Starts it (again, on the same port); true once it takes connections.
   bool Start() {
     const std::string conf = dir_ + "/mosquitto.conf";
-    const std::string log = dir_ + "/mosquitto.log";
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                       0644);
-    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const char* argv[] = {"mosquitto", "-c", conf.c_str(), nullptr};
-    const int rc = ::posix_spawnp(&pid_, "mosquitto", &actions, nullptr,
-                                  const_cast<char* const*>(argv), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      pid_ = -1;
-      return false;
-    }
-    for (int i = 0; i < 100; ++i) {
+    pid_ = Spawn(argv, dir_ + "/mosquitto.log");
+    for (int i = 0; pid_ > 0 && i < 100; ++i) {
       if (Accepts()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
   }
 
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
+  void Stop() { End(pid_); }
+
+  // A child with its output and errors appended to `log`, and its input
+  // from `input` when one is given: its pid, or -1.
+  static pid_t Spawn(const char* const argv[], const std::string& log, int input = -1) {
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (input >= 0) ::posix_spawn_file_actions_adddup2(&actions, input, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                       0644);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (::posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv),
+                       environ) != 0) {
+      pid = -1;
+    }
+    ::posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  static void End(pid_t& pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
   }
 
  private:

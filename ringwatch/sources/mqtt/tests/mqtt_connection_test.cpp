@@ -217,30 +217,16 @@ class TlsServer {
     input_.reset(in[1]);
     const std::string dir = certificates.folder();
     log_ = dir + "/s_server.log";
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    // Its input held open, or it takes the end of input as its end.
-    ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    ::posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT, 0644);
-    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const std::string accept = "127.0.0.1:" + std::to_string(port_);
     const std::string cert = dir + "/server.pem";
     const std::string key = dir + "/server.key";
     const char* argv[] = {"openssl", "s_server", "-accept", accept.c_str(), "-cert", cert.c_str(),
                           "-key", key.c_str(), "-tlsextdebug", "-naccept", "1", nullptr};
-    if (::posix_spawnp(&pid_, "openssl", &actions, nullptr, const_cast<char* const*>(argv),
-                       environ) != 0) {
-      pid_ = -1;
-    }
-    ::posix_spawn_file_actions_destroy(&actions);
+    // Its input held open, or it takes the end of input as its end.
+    pid_ = MosquittoBroker::Spawn(argv, log_, in[0]);
     ::close(in[0]);
   }
-  ~TlsServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
+  ~TlsServer() { MosquittoBroker::End(pid_); }
   std::uint16_t port() const { return port_; }
   // Once it listens: a probe of ours would be the one connection it takes.
   bool Listens() const { return Log().find("ACCEPT") != std::string::npos; }
