@@ -14,7 +14,7 @@
 namespace hushcall::ringwatch {
 namespace {
 
-using FakeClock = testing::FakeCallClock;
+using FakeClock = hushcall::testing::FakeCallClock;
 
 class Reactions final : public QuietReactions {
  public:

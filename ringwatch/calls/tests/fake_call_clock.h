@@ -9,9 +9,9 @@
 
 #include "ringwatch/calls/call_clock.h"
 
-namespace hushcall::ringwatch::testing {
+namespace hushcall::testing {
 
-class FakeCallClock final : public CallClock {
+class FakeCallClock final : public ringwatch::CallClock {
  public:
   std::int64_t NowMs() override { return now_; }
   void WakeAt(std::int64_t atMs) override { wake_ = atMs; }
@@ -35,4 +35,4 @@ class FakeCallClock final : public CallClock {
   std::function<void()> onWake_;
 };
 
-}  // namespace hushcall::ringwatch::testing
+}  // namespace hushcall::testing

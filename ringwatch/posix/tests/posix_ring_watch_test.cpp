@@ -23,6 +23,7 @@
 #include "ringwatch/posix/event_loop.h"
 #include "ringwatch/posix/log.h"
 #include "ringwatch/posix/posix_components.h"
+#include "ringwatch/posix/tests/line_log.h"
 #include "ringwatch/posix/tty_serial_port.h"
 #include "ringwatch/posix/watch_components.h"
 #include "ringwatch/posix/tests/pty_modem.h"
@@ -63,11 +64,7 @@ class RecordingReaction final : public CallReaction {
   bool fails = false;
 };
 
-class RecordingLog final : public Log {
- public:
-  void Line(std::string_view text) override { lines.emplace_back(text); }
-  std::vector<std::string> lines;
-};
+using RecordingLog = hushcall::testing::LineLog;
 
 // The factory the service uses, with the call timer shortened.
 class ShortCallTimer final : public ComponentFactory {

@@ -15,16 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "ringwatch/posix/tests/line_log.h"
 #include "tests/support/fake_message_boxes.h"
 
 namespace hushcall::ringwatch {
 namespace {
 
-class Lines final : public Log {
- public:
-  void Line(std::string_view text) override { lines.emplace_back(text); }
-  std::vector<std::string> lines;
-};
+using Lines = hushcall::testing::LineLog;
 
 // A listening socket on a free loopback port.
 struct Listener {

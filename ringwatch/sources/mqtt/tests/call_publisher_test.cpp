@@ -8,16 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "ringwatch/posix/tests/line_log.h"
 #include "ringwatch/sources/mqtt/call_message.h"
 
 namespace hushcall::ringwatch {
 namespace {
 
-class Lines final : public Log {
- public:
-  void Line(std::string_view text) override { lines.emplace_back(text); }
-  std::vector<std::string> lines;
-};
+using Lines = hushcall::testing::LineLog;
 
 struct Sent {
   std::string topic;

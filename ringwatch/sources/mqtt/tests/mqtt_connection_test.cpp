@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "ringwatch/posix/tests/line_log.h"
 #include "ringwatch/sources/mqtt/tests/mosquitto_broker.h"
 #include "tests/support/fake_message_boxes.h"
 
@@ -20,16 +21,7 @@ namespace {
 
 using hushcall::testing::MosquittoBroker;
 
-class Lines final : public Log {
- public:
-  void Line(std::string_view text) override { lines.emplace_back(text); }
-  std::size_t Count(std::string_view part) const {
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& line) { return line.find(part) != std::string::npos; });
-  }
-  bool Has(std::string_view part) const { return Count(part) > 0; }
-  std::vector<std::string> lines;
-};
+using Lines = hushcall::testing::LineLog;
 
 struct Received {
   std::string topic;

@@ -10,18 +10,15 @@
 
 #include "ringwatch/calls/call_model.h"
 #include "ringwatch/calls/tests/fake_call_clock.h"
+#include "ringwatch/posix/tests/line_log.h"
 #include "ringwatch/sources/mqtt/call_message.h"
 
 namespace hushcall::ringwatch {
 namespace {
 
-using FakeClock = testing::FakeCallClock;
+using FakeClock = hushcall::testing::FakeCallClock;
 
-class Lines final : public Log {
- public:
-  void Line(std::string_view text) override { lines.emplace_back(text); }
-  std::vector<std::string> lines;
-};
+using Lines = hushcall::testing::LineLog;
 
 std::string Call(std::string_view origin, std::string_view id, CallPhase phase,
                  std::string_view number = "",
