@@ -25,8 +25,9 @@ std::string HostName() {
 
 }  // namespace
 
-Service::Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath)
-    : loop_(loop), log_(log), configPath_(std::move(configPath)) {}
+Service::Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
+                 std::int64_t remoteSilenceMs)
+    : loop_(loop), log_(log), configPath_(std::move(configPath)), remoteSilenceMs_(remoteSilenceMs) {}
 
 Service::~Service() { StopSources(); }
 
@@ -218,7 +219,7 @@ void Service::StartMqtt() {
     remoteClock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
     remote_ = std::make_unique<ringwatch::RemoteCalls>(
         *remoteClock_, log_, topics, [this](const ringwatch::CallReport& report) { Heard(report); },
-        [this](std::string_view source) { model_->Forget(source); });
+        [this](std::string_view source) { model_->Forget(source); }, remoteSilenceMs_);
   }
   ringwatch::MqttConnection::Handlers handlers;
   handlers.connected = [this] {

@@ -3,6 +3,7 @@
 // one place.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -29,7 +30,10 @@ namespace hushcall::daemon {
 
 class Service {
  public:
-  Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath);
+  // `remoteSilenceMs`: how long a call heard through the broker may go
+  // without news; shorter only in tests.
+  Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
+          std::int64_t remoteSilenceMs = ringwatch::kRemoteSilenceMs);
   ~Service();
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
@@ -69,6 +73,7 @@ class Service {
   ringwatch::EventLoop& loop_;
   ringwatch::Log& log_;
   const std::string configPath_;
+  const std::int64_t remoteSilenceMs_;
   ServiceSettings settings_ = DefaultServiceSettings();
   bool lost_ = false;
   // For the service's whole run: the session bus, what quiets players and

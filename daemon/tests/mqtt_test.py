@@ -31,6 +31,9 @@ from service_process import Lines, check, failures  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
 WAIT = 15.0  # seconds; generous for a loaded machine
+# How long a call heard through the broker may go without news here: long
+# enough for both services to be back after a restart of the broker.
+SILENCE_MS = 10000
 USER, PASSWORD = "hushcall", "s3cret"
 HOST = re.sub(r"[^A-Za-z0-9._-]", "_", socket.gethostname()[:63]) or "unnamed"
 
@@ -80,16 +83,25 @@ with tempfile.TemporaryDirectory() as tmp:
     with open(broker_conf, "w") as f:
         f.write(f"listener {port} 127.0.0.1\npersistence false\nallow_anonymous false\n"
                 f"password_file {passwords}\n")
-    broker = subprocess.Popen(["mosquitto", "-c", broker_conf], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
     auth = ["-h", "127.0.0.1", "-p", str(port), "-u", USER, "-P", PASSWORD]
-    # Listening before anything connects: mosquitto_sub gives up at once.
-    end = time.monotonic() + WAIT
-    while time.monotonic() < end:
-        with socket.socket() as probe:
-            if probe.connect_ex(("127.0.0.1", port)) == 0:
-                break
-        time.sleep(0.05)
+
+    def start_broker():
+        started = subprocess.Popen(["mosquitto", "-c", broker_conf], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        # Listening before anything connects: mosquitto_sub gives up at once.
+        end = time.monotonic() + WAIT
+        while time.monotonic() < end:
+            with socket.socket() as probe:
+                if probe.connect_ex(("127.0.0.1", port)) == 0:
+                    break
+            time.sleep(0.05)
+        return started
+
+    def stop_broker():
+        broker.terminate()
+        broker.wait(timeout=WAIT)
+
+    broker = start_broker()
 
     def publish(topic, payload, *extra):
         # From stdin: a payload of a mebibyte does not fit on a command line.
@@ -124,7 +136,8 @@ with tempfile.TemporaryDirectory() as tmp:
     sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "#"],
                            stdout=subprocess.PIPE, text=True)
     published = Lines(sub.stdout, WAIT)
-    d = service_process.Daemon(hushcalld, "--config", conf, wait=WAIT)
+    d = service_process.Daemon(hushcalld, "--config", conf, wait=WAIT,
+                               env=dict(os.environ, HUSHCALLD_TEST_MQTT_SILENCE_MS=str(SILENCE_MS)))
     d_proc = d.proc
     try:
         router = monitor.accept(WAIT)
@@ -191,13 +204,53 @@ with tempfile.TemporaryDirectory() as tmp:
         time.sleep(0.5)
         check(player_calls()[n:] == ["Pause", "Play"], f"one call heard twice is one reaction: {player_calls()[n:]}")
         n = len(player_calls())
+
+        # The broker stopped during lap's call, whose end it misses; back,
+        # lap's idle state ends the call, and its next call works.
+        lap_router.sendall(line("RING", "11", "0302222222", "987654", "SIP0"))
+        calls = until_calls(n + 1)
+        stop_broker()
+        check(d.wait_for(f"MQTT: the broker at mqtt://{USER}@127.0.0.1:{port}: ") is not None,
+              "the broker's loss is logged")
+        lap_router.sendall(line("DISCONNECT", "11", "0"))
+        broker = start_broker()
+        check(d.wait_for(f"MQTT: the broker at mqtt://{USER}@127.0.0.1:{port} is back") is not None,
+              "and its return")
+        calls = until_calls(n + 2)
+        check(calls[n:] == ["Pause", "Play"], f"lap's idle state ends the call the broker missed: {calls[n:]}")
+        lap_router.sendall(line("RING", "12", "0302222222", "987654", "SIP0"))
+        until_calls(n + 3)
+        lap_router.sendall(line("DISCONNECT", "12", "0"))
+        calls = until_calls(n + 4)
+        check(calls[n + 2:] == ["Pause", "Play"], f"and its next call works: {calls[n + 2:]}")
+        n = len(calls)
+        # mosquitto_sub may or may not have stayed through the restart.
+        sub.terminate()
+        sub = subprocess.Popen(["mosquitto_sub", *auth, "-v", "-t", "#"],
+                               stdout=subprocess.PIPE, text=True)
+        published = Lines(sub.stdout, WAIT)
+        published.wait_for(f"hushcall/{HOST}/availability online")
         lap.proc.kill()
         lap.proc.wait(timeout=WAIT)
         lap_bus.terminate()
         check(published.wait_for("hushcall/lap/availability offline") is not None,
               "lap, killed with SIGKILL, is offline by its will")
 
-        # Anything may publish a call, Home Assistant say; its idle state ends it.
+        # A call whose end is lost with the broker, from a publisher that
+        # never comes back: given up after the silence, the music kept quiet.
+        publish("hushcall/ha/call", call("ha", "7", "ringing"))
+        until_calls(n + 1)
+        stop_broker()
+        broker = start_broker()
+        check(d.wait_for(f"MQTT: no news of ha's call for {SILENCE_MS // 1000} s; taken as over, the end unknown",
+                         SILENCE_MS / 1000 + WAIT) is not None, "a call without news is given up")
+        time.sleep(0.5)
+        check(player_calls()[n:] == ["Pause"], f"and the player is kept quiet: {player_calls()[n:]}")
+        control.UserSetStatus("Playing", True)
+        n = len(player_calls())
+
+        # Anything may publish a call, Home Assistant say; its idle state
+        # ends it. It is the first call after the one given up: heard anew.
         publish("hushcall/ha/call", call("ha", "8", "ringing"))
         until_calls(n + 1)
         publish("hushcall/ha/state", "idle", "-r")

@@ -26,10 +26,11 @@ std::string Messages(std::size_t n) {
 bool IsRemoteSource(std::string_view source) { return source.starts_with(kMqttSourcePrefix); }
 
 RemoteCalls::RemoteCalls(CallClock& clock, Log& log, MqttTopics topics, Report report,
-                         Forget forget)
+                         Forget forget, std::int64_t silenceMs)
     : clock_(clock),
       log_(log),
       topics_(std::move(topics)),
+      silenceMs_(silenceMs),
       report_(std::move(report)),
       forget_(std::move(forget)) {
   clock_.SetOnWake([this] { OnWake(); });
@@ -172,7 +173,7 @@ void RemoteCalls::GiveUp(const std::string& origin) {
   silentSinceMs_.erase(origin);
   log_.Line("MQTT: no news of " + origin + "'s " +
             (count == 1 ? std::string("call") : std::to_string(count) + " calls") + " for " +
-            std::to_string(kRemoteSilenceMs / 1000) + " s; taken as over, the end unknown");
+            std::to_string(silenceMs_ / 1000) + " s; taken as over, the end unknown");
   if (forget_) forget_(SourceOf(origin));
 }
 
@@ -200,7 +201,7 @@ void RemoteCalls::Bad(const std::string& what) {
 void RemoteCalls::SetWake() {
   std::optional<std::int64_t> next;
   for (const auto& [origin, since] : silentSinceMs_) {
-    if (!next || since + kRemoteSilenceMs < *next) next = since + kRemoteSilenceMs;
+    if (!next || since + silenceMs_ < *next) next = since + silenceMs_;
   }
   if (next) {
     clock_.WakeAt(*next);
@@ -213,7 +214,7 @@ void RemoteCalls::OnWake() {
   const std::int64_t now = clock_.NowMs();
   std::vector<std::string> due;
   for (const auto& [origin, since] : silentSinceMs_) {
-    if (since + kRemoteSilenceMs <= now) due.push_back(origin);
+    if (since + silenceMs_ <= now) due.push_back(origin);
   }
   for (const std::string& origin : due) GiveUp(origin);
   SetWake();

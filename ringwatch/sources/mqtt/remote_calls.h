@@ -8,9 +8,10 @@
 //  - Our own origin is never taken, nor a retained call message (old news).
 //  - A call ends with its own end, or when its origin's state turns idle.
 //  - A call whose news cannot reach us, because the broker is lost or its
-//    origin went offline by its will, is given up kRemoteSilenceMs later as
-//    one whose end is not known; news from its origin in that time (its
-//    state again after a reconnect, online, a message) keeps it.
+//    origin went offline by its will, is given up after a silence
+//    (kRemoteSilenceMs unless told) as one whose end is not known; news
+//    from its origin in that time (its state again after a reconnect,
+//    online, a message) keeps it.
 //  - Bad messages are dropped, said at most once a minute; at most
 //    kMaxRemoteCalls calls are followed at once, the rest dropped alike.
 #pragma once
@@ -45,9 +46,11 @@ class RemoteCalls {
   using Report = std::function<void(const CallReport&)>;
   using Forget = std::function<void(std::string_view source)>;
 
-  // `forget` ends a source's calls in the model, their end unknown. The
-  // clock and the log must outlive this object; it takes the clock's wake.
-  RemoteCalls(CallClock& clock, Log& log, MqttTopics topics, Report report, Forget forget);
+  // `forget` ends a source's calls in the model, their end unknown;
+  // `silenceMs` is how long a call may go without news. The clock and the
+  // log must outlive this object; it takes the clock's wake.
+  RemoteCalls(CallClock& clock, Log& log, MqttTopics topics, Report report, Forget forget,
+              std::int64_t silenceMs = kRemoteSilenceMs);
   ~RemoteCalls();
   RemoteCalls(const RemoteCalls&) = delete;
   RemoteCalls& operator=(const RemoteCalls&) = delete;
@@ -87,6 +90,7 @@ class RemoteCalls {
   CallClock& clock_;
   Log& log_;
   const MqttTopics topics_;
+  const std::int64_t silenceMs_;
   Report report_;
   Forget forget_;
   std::vector<Followed> calls_;
