@@ -17,7 +17,12 @@
 #     the service's put back, the service's and the floor's interleaved;
 #  4. fan-out: from the RING to the last of 1, 10 and 50 players' receipt
 #     of Pause, all on one bus and each answering every call 20 ms late,
-#     over --calls calls each: the players are called together, not in turn.
+#     over --calls calls each: the players are called together, not in turn;
+#  5. the MQTT hop: from the write of RING at a service's modem to the
+#     receipt of Pause by the player of a second service that hears the
+#     call through mosquitto, p50/p99/max over --calls calls, beside a floor
+#     of mosquitto_pub to linux_floor --mqtt (a bare subscriber making the
+#     same D-Bus calls), the rings spread as in 1.
 #
 #   bench/linux.sh [--calls N] [--pairs K] [--idle-s S]
 #
@@ -29,7 +34,8 @@
 # The last line is for scripts:
 #   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle wakeups E/min; rss F KiB;
 #     (on the same line) callmonitor p50 G ms p99 H ms; callmonitor floor p50 I ms p99 J ms;
-#     1 player p50 K ms p99 L ms; 10 players p50 M ms p99 N ms; 50 players p50 O ms p99 P ms
+#     1 player p50 K ms p99 L ms; 10 players p50 M ms p99 N ms; 50 players p50 O ms p99 P ms;
+#     mqtt hop p50 Q ms p99 R ms; mqtt floor p50 S ms p99 T ms
 set -u
 
 calls=200
@@ -40,7 +46,7 @@ while [ $# -gt 0 ]; do
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
-    -h|--help) sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,38p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -324,5 +330,92 @@ done
 echo "target: with 50 players p99 below 3 x the p99 with 1: $(within 3 "${fan99[50]}" "${fan99[1]}" below)" \
   "(${fan99[50]} ms vs $(awk -v b="${fan99[1]}" 'BEGIN { printf "%.3f", 3 * b }') ms)"
 
+# 5. The MQTT hop: K chains of a modem, a service hearing it and publishing
+# to one mosquitto, and a second service (another machine: a host name of
+# its own) following the broker and quieting its player; beside K floors of
+# mosquitto_pub -l, fed a line at a time, and linux_floor --mqtt. Each chain
+# has a topic of its own; the rings and lines interleave as in measure 1.
+say "MQTT hop: $pairs chains and $pairs floors, $calls calls each side"
+first=${#pids[@]}
+mqtt_dir=$work/mqtt
+mkdir -p "$mqtt_dir"
+broker_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$broker_port" >"$mqtt_dir/mosquitto.conf"
+mosquitto -c "$mqtt_dir/mosquitto.conf" >"$mqtt_dir/mosquitto.out" 2>&1 &
+pids+=($!)
+for ((tries = 0; tries < 100; tries++)); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$broker_port") 2>/dev/null && break
+  sleep 0.1
+done
+# The publishing services share a bus without players.
+start_bus "$mqtt_dir"
+publish_bus=$bus
+# A host name of their own, so that the followers take their calls.
+as_other_host=(unshare --uts)
+[ "$(id -u)" = 0 ] || as_other_host+=(--map-root-user)
+mqtt_conf() {  # DIR SOURCES TOPIC
+  printf 'Enabled=1\nAction=40046\nPopup=0\nSources=%s\nDevice=%s/tty\nMqtt=mqtt://127.0.0.1:%s\nMqttTopic=%s\nMqttDiscovery=0\n' \
+    "$2" "$1" "$broker_port" "$3" >"$1/hushcall.conf"
+}
+for ((i = 0; i < pairs; i++)); do
+  dir=$work/mqtts$i
+  mkdir -p "$dir"
+  "$modemsim" --link "$dir/tty" --transcript "$dir/modem.log" --control "$dir/modem.ctl" \
+    --reply-delay-ms 0 </dev/null >"$dir/modem.out" 2>&1 &
+  pids+=($!)
+  wait_for "$dir/modem.out" '^ready' 10 || { say "MQTT simulator $i did not start"; exit 1; }
+  mqtt_conf "$dir" tty "bench$i"
+  DBUS_SESSION_BUS_ADDRESS=$publish_bus "${as_other_host[@]}" sh -c 'hostname heard && exec "$@"' heard \
+    "$daemon" --config "$dir/hushcall.conf" >"$dir/heard.out" 2>&1 &
+  pids+=($!)
+  start_bus "$dir"
+  start_player "$dir" "m$i"
+  mkdir -p "$dir/follower"
+  mqtt_conf "$dir/follower" mqtt "bench$i"
+  DBUS_SESSION_BUS_ADDRESS=$bus "$daemon" --config "$dir/follower/hushcall.conf" >"$dir/out" 2>&1 &
+  pids+=($!)
+  { wait_for "$dir/modem.log" ' rx ATZ' 10 && wait_for "$dir/heard.out" 'MQTT: connected' 10 &&
+    wait_for "$dir/out" 'MQTT: connected' 10 && wait_for "$dir/out" 'MPRIS: following' 10; } ||
+    { say "MQTT chain $i did not start"; exit 1; }
+
+  dir=$work/mqttf$i
+  mkdir -p "$dir"
+  start_bus "$dir"
+  start_player "$dir" "mf$i"
+  DBUS_SESSION_BUS_ADDRESS=$bus "$floor" --mqtt "$broker_port" "floor$i" "org.mpris.MediaPlayer2.mf$i" \
+    >"$dir/out" 2>&1 &
+  pids+=($!)
+  wait_for "$dir/out" '^ready' 10 || { say "MQTT floor $i did not start"; exit 1; }
+  mkfifo "$dir/pub.fifo"
+  mosquitto_pub -h 127.0.0.1 -p "$broker_port" -q 1 -t "floor$i" -l <"$dir/pub.fifo" >/dev/null 2>&1 &
+  pids+=($!)
+  exec {fd}>"$dir/pub.fifo"
+  floor_pub[i]=$fd
+done
+sleep 0.5  # the modems' "OK", the players' owners asked for
+say "$per rounds of $kCallPeriodMs ms"
+for ((round = 0; round < per; round++)); do
+  for ((i = 0; i < pairs; i++)); do
+    echo ring >"$work/mqtts$i/modem.ctl"
+    sleep "$gap_s"
+    # The floor's "RING": its transcript's time, then the line written.
+    echo "${EPOCHREALTIME/./} tx RING;mqtt" >>"$work/mqttf$i/modem.log"
+    echo '{"phase":"ringing"}' >&"${floor_pub[i]}"
+    sleep "$gap_s"
+  done
+done
+sleep 2
+stop_from "$first"
+for ((i = 0; i < pairs; i++)); do eval "exec ${floor_pub[i]}>&-"; done
+read -r q50 q99 qmax qmissing < <(for ((i = 0; i < pairs; i++)); do
+  ring_to_pause "$work/mqtts$i/modem.log" "$work/mqtts$i/player.log" 1; done | stats)
+read -r qf50 qf99 qfmax qfmissing < <(for ((i = 0; i < pairs; i++)); do
+  ring_to_pause "$work/mqttf$i/modem.log" "$work/mqttf$i/player.log" 1; done | stats)
+echo "MQTT hop (ms, $((per * pairs)) calls): hushcalld to hushcalld p50 $q50 p99 $q99 max $qmax missing $qmissing"
+echo "MQTT hop (ms, $((per * pairs)) calls): floor                 p50 $qf50 p99 $qf99 max $qfmax missing $qfmissing"
+echo "target: MQTT hop p99 at most 1.5 x the floor's p99: $(within 1.5 "$q99" "$qf99")" \
+  "($q99 ms vs $(awk -v b="$qf99" 'BEGIN { printf "%.3f", 1.5 * b }') ms)"
+
 echo "summary: latency p50 $s50 ms p99 $s99 ms; floor p50 $f50 ms p99 $f99 ms; idle wakeups $wakeups/min; rss $rss KiB;" \
-  "callmonitor p50 $c50 ms p99 $c99 ms; callmonitor floor p50 $cf50 ms p99 $cf99 ms$fan"
+  "callmonitor p50 $c50 ms p99 $c99 ms; callmonitor floor p50 $cf50 ms p99 $cf99 ms$fan;" \
+  "mqtt hop p50 $q50 ms p99 $q99 ms; mqtt floor p50 $qf50 ms p99 $qf99 ms"

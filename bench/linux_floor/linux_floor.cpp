@@ -1,11 +1,13 @@
 // The least a Linux program can do to quiet a player on a ring, for
 // bench/linux.sh to measure beside hushcalld: a bare poll() on the tty or
 // on a TCP connection to a call monitor, the service's own ring scanner or
-// line reader, and on each ring the same two D-Bus calls the service makes
+// line reader, or a bare MQTT subscriber taking every message on a topic
+// for a ring; and on each ring the same two D-Bus calls the service makes
 // (the player's properties, then Pause), synchronously.
 //
 //   linux_floor DEVICE BUS_NAME
 //   linux_floor --callmonitor PORT BUS_NAME    (the call monitor on 127.0.0.1)
+//   linux_floor --mqtt PORT TOPIC BUS_NAME     (a broker on 127.0.0.1)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -27,6 +29,7 @@
 #include "ringwatch/calls/line_splitter.h"
 #include "ringwatch/core/ring_scanner.h"
 #include "ringwatch/sources/callmonitor/call_monitor_line.h"
+#include "ringwatch/sources/mqtt/mosquitto_handles.h"
 
 namespace {
 
@@ -77,14 +80,57 @@ hushcall::posix::UniqueFd ConnectLoopback(int port) {
   return fd;
 }
 
+struct Subscriber {
+  sd_bus* bus;
+  const char* player;
+  const char* topic;
+};
+
+// libmosquitto's own loop: subscribed on connecting, "ready" once the
+// broker has granted it, a Pause for every message.
+int FollowTopic(sd_bus* bus, int port, const char* topic, const char* player) {
+  hushcall::ringwatch::MosquittoLibrary library;
+  Subscriber subscriber{bus, player, topic};
+  hushcall::ringwatch::MosquittoPtr client(::mosquitto_new(nullptr, true, &subscriber));
+  if (!client) return 1;
+  ::mosquitto_connect_callback_set(client.get(), [](mosquitto* m, void* self, int) {
+    ::mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->topic, 1);
+  });
+  ::mosquitto_subscribe_callback_set(client.get(), [](mosquitto*, void*, int, int, const int*) {
+    std::printf("ready\n");
+    std::fflush(stdout);
+  });
+  ::mosquitto_message_callback_set(client.get(), [](mosquitto*, void* self, const mosquitto_message*) {
+    const auto* s = static_cast<Subscriber*>(self);
+    PausePlayer(s->bus, s->player);
+  });
+  if (::mosquitto_connect(client.get(), "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS) {
+    std::fprintf(stderr, "linux_floor: the broker refused\n");
+    return 1;
+  }
+  return ::mosquitto_loop_forever(client.get(), -1, 1) == MOSQ_ERR_SUCCESS ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool callMonitor = argc == 4 && std::string(argv[1]) == "--callmonitor";
-  if (argc != 3 && !callMonitor) {
+  const bool mqtt = argc == 5 && std::string(argv[1]) == "--mqtt";
+  if (argc != 3 && !callMonitor && !mqtt) {
     std::fprintf(stderr, "usage: linux_floor DEVICE BUS_NAME\n"
-                         "       linux_floor --callmonitor PORT BUS_NAME\n");
+                         "       linux_floor --callmonitor PORT BUS_NAME\n"
+                         "       linux_floor --mqtt PORT TOPIC BUS_NAME\n");
     return 2;
+  }
+  if (mqtt) {
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_user(&bus) < 0) {
+      std::fprintf(stderr, "linux_floor: no session bus\n");
+      return 1;
+    }
+    const int code = FollowTopic(bus, std::atoi(argv[2]), argv[3], argv[4]);
+    sd_bus_flush_close_unref(bus);
+    return code;
   }
   const char* player = argv[argc - 1];
   hushcall::posix::UniqueFd fd = callMonitor ? ConnectLoopback(std::atoi(argv[2])) : OpenTty(argv[1]);
