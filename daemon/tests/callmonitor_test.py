@@ -40,18 +40,8 @@ def caller_texts():
     return [str(a[4]) for _, a in notifications.GetMethodCalls("Notify") if "lost the call monitor" not in str(a[4])]
 
 
-def player_calls():
-    return [str(text) for _, text in control.Calls() if str(text) in ("Pause", "Play")]
-
-
-def until_calls(count):
-    end = time.monotonic() + WAIT
-    while time.monotonic() < end:
-        calls = player_calls()
-        if len(calls) >= count:
-            return calls
-        time.sleep(0.05)
-    return player_calls()
+player_calls = service_process.PlayerCalls(control, WAIT)
+until_calls = player_calls.until
 
 
 monitor = Monitor()

@@ -57,18 +57,8 @@ def call(origin, call_id, phase, number=None):
 player_proc, notifier, control, _ = service_process.start_peers(fake_player, WAIT)
 
 
-def player_calls():
-    return [str(text) for _, text in control.Calls() if str(text) in ("Pause", "Play")]
-
-
-def until_calls(count):
-    end = time.monotonic() + WAIT
-    while time.monotonic() < end:
-        calls = player_calls()
-        if len(calls) >= count:
-            return calls
-        time.sleep(0.05)
-    return player_calls()
+player_calls = service_process.PlayerCalls(control, WAIT)
+until_calls = player_calls.until
 
 
 with tempfile.TemporaryDirectory() as tmp:

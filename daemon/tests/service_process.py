@@ -69,6 +69,27 @@ class Daemon(Lines):
             return "hung"
 
 
+class PlayerCalls:
+    """The fake player's Pause and Play calls, in order: now, or once
+    there are `count` of them (or what came within the wait)."""
+
+    def __init__(self, control, wait):
+        self.control = control
+        self.wait = wait
+
+    def __call__(self):
+        return [str(text) for _, text in self.control.Calls() if str(text) in ("Pause", "Play")]
+
+    def until(self, count):
+        end = time.monotonic() + self.wait
+        while time.monotonic() < end:
+            calls = self()
+            if len(calls) >= count:
+                return calls
+            time.sleep(0.05)
+        return self()
+
+
 def start_peers(fake_player, wait):
     """The fake MPRIS player (ready to obey) and dbusmock's notification
     daemon on the session bus: their processes, the player's test control
