@@ -254,7 +254,6 @@ void MqttConnection::Guarded(const char* what, Work work) {
 
 void MqttConnection::Connected() {
   state_ = State::kConnected;
-  refusals_ = 0;
   log_.Line(retry_.told() || everConnected_
                 ? "MQTT: the broker at " + where_ + " is back"
                 : "MQTT: connected to the broker at " + where_ + " as " + topics_.host);
@@ -303,18 +302,10 @@ bool MqttConnection::Subscribe(const std::string& filter, int qos) {
 }
 
 void MqttConnection::Refused(const std::string& why) {
-  ++refusals_;
-  if (refusals_ < kMqttRefusalsTried) {
-    WaitAndRetry(why);
-    return;
-  }
-  lookup_.reset();
-  Close();
-  timer_.SetEnabled(false);
-  state_ = State::kGivenUp;
-  log_.Line("MQTT: the broker at " + where_ + ": " + why + ", " + std::to_string(refusals_) +
-            " times; Hushcall stops trying until its settings are reloaded");
-  if (retry_.TellOnce()) boxes_.Show(MqttLostText(where_), kProductName, kMbExclamationOk);
+  // Tried again on the same backoff, never given up: a broker that checks
+  // passwords elsewhere (Home Assistant's, say) refuses everyone while that
+  // restarts, and a user fixed on the broker is let in at the next try.
+  WaitAndRetry(why);
 }
 
 void MqttConnection::WaitAndRetry(const std::string& why) {

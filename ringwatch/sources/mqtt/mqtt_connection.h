@@ -13,9 +13,8 @@
 // The first failure of an outage is told once; the return is logged.
 //
 // A broker that refuses our user or password, or whose certificate is
-// refused, is tried kMqttRefusalsTried times on that same backoff, then
-// given up until the settings are reloaded: a wrong password never becomes
-// a loop of attempts.
+// refused, is tried again on that same backoff, told once and logged once:
+// a wrong password costs a try a minute, never a loop of attempts.
 //
 // The will, <prefix>/<host>/availability = offline, retained, is left with
 // the broker at each connect; once it answers, online is published, then
@@ -50,7 +49,6 @@ inline constexpr int kMqttKeepAliveS = 60;
 // libmosquitto's keepalive is run this often while connected: a ping is
 // sent at most this late, well within the broker's 1.5 keepalives.
 inline constexpr int kMqttMiscMs = 15000;
-inline constexpr int kMqttRefusalsTried = 5;
 
 // Told once when the broker goes away, or is not there at start.
 std::string MqttLostText(const std::string& where);
@@ -143,7 +141,6 @@ class MqttConnection {
   State state_ = State::kWaiting;
   RetryBackoff retry_{kMqttFirstRetryMs, kMqttLastRetryMs};
   bool everConnected_ = false;
-  int refusals_ = 0;
   Heard heard_;
   std::vector<SocketAddress> addresses_;
   std::size_t next_ = 0;
