@@ -13,8 +13,8 @@ namespace {
 // Messages not handed to the broker are said at most this often.
 constexpr std::int64_t kUnsentLogMs = 60000;
 constexpr int kAtLeastOnce = 1;
-// Calls whose caller is kept: more than ring at once on any household line.
-constexpr std::size_t kCallersKept = 8;
+// Calls followed: more than ring at once on any household line.
+constexpr std::size_t kCallsKept = 8;
 
 // Fills what `report` does not know from `known`, and keeps what it does.
 void Complete(CallerDetail& reported, CallerDetail& known) {
@@ -49,28 +49,54 @@ void CallPublisher::Connected() {
 
 void CallPublisher::Heard(const CallReport& report) {
   if (!Mine(report.source)) return;
-  CallMessage message;
-  message.origin = topics_.host;
-  message.report = report;
   const std::string call = report.source + "/" + report.id;
-  auto known = std::find_if(callers_.begin(), callers_.end(),
-                            [&](const KnownCaller& c) { return c.call == call; });
-  if (known == callers_.end()) {
-    if (callers_.size() == kCallersKept) callers_.pop_front();
-    known = callers_.insert(callers_.end(), KnownCaller{call, {}, {}});
+  auto said = std::find_if(said_.begin(), said_.end(), [&](const Said& s) { return s.call == call; });
+  if (said == said_.end()) {
+    if (said_.size() == kCallsKept) said_.pop_front();
+    said = said_.insert(said_.end(), Said{call, {}});
   }
-  Complete(message.report.number, known->number);
-  Complete(message.report.name, known->name);
-  if (report.phase == CallPhase::kEnded) callers_.erase(known);
-  message.time = UtcTimeText(now_());
-  Send(topics_.Call(), EncodeCallMessage(message, settings_.callerId), kAtLeastOnce, false);
+  CallReport completed = report;
+  Complete(completed.number, said->report.number);
+  Complete(completed.name, said->report.name);
+  if (report.phase == CallPhase::kEnded) {
+    said_.erase(said);
+  } else {
+    said->report = completed;
+  }
+  SendCall(completed);
 }
 
 void CallPublisher::Settled(const std::vector<Call>& calls) {
+  // Ours that the model no longer holds ended there, unreported.
+  auto held = [&](const Said& said) {
+    return std::any_of(calls.begin(), calls.end(), [&](const Call& c) {
+      return std::any_of(c.legs.begin(), c.legs.end(), [&](const CallLeg& leg) {
+        return leg.source == said.report.source && leg.id == said.report.id;
+      });
+    });
+  };
+  for (auto it = said_.begin(); it != said_.end();) {
+    if (held(*it)) {
+      ++it;
+      continue;
+    }
+    CallReport ended = it->report;
+    ended.phase = CallPhase::kEnded;
+    it = said_.erase(it);
+    SendCall(ended);
+  }
   const LineState state = LineStateOf(calls, Mine);
   if (state == state_) return;
   state_ = state;
   Send(topics_.State(), LineStateText(state_), kAtLeastOnce, true);
+}
+
+void CallPublisher::SendCall(const CallReport& report) {
+  CallMessage message;
+  message.origin = topics_.host;
+  message.report = report;
+  message.time = UtcTimeText(now_());
+  Send(topics_.Call(), EncodeCallMessage(message, settings_.callerId), kAtLeastOnce, false);
 }
 
 void CallPublisher::Send(const std::string& topic, std::string_view payload, int qos,

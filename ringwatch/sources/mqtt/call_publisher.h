@@ -1,10 +1,12 @@
 // This machine's calls on the broker: each change of each call it hears
 // itself as one message on <prefix>/<host>/call (QoS 1, not retained), with
-// the caller known so far even when the change itself does not carry it, the
-// line's state on <prefix>/<host>/state (retained) when it changes, and
+// the caller known so far even when the change itself does not carry it;
+// a call that the model ends without its source's word (a modem's, timed
+// out after its last ring; a source stopped) ends there too. The line's
+// state goes on <prefix>/<host>/state (retained) when it changes, with
 // Home Assistant's configs (cleared without MqttDiscovery); the state and
-// configs again on each connect. Calls heard only through the broker are other machines'
-// to publish, never ours: no message goes round in circles.
+// configs again on each connect. Calls heard only through the broker are
+// other machines' to publish, never ours: no message goes round in circles.
 #pragma once
 
 #include <deque>
@@ -53,14 +55,15 @@ class CallPublisher {
   Log& log_;
   LineState state_ = LineState::kIdle;
   DroppedTally unsent_;
-  // The caller of each of our latest calls: a modem's rings after its
-  // caller ID carry none, and a message must not unsay it ("Last caller").
-  struct KnownCaller {
+  // What was said last of each of our latest calls not yet ended: its
+  // caller, since a modem's rings after its caller ID carry none and a
+  // message must not unsay it ("Last caller"); and the rest, for its end.
+  struct Said {
     std::string call;  // source/id
-    CallerDetail number;
-    CallerDetail name;
+    CallReport report;
   };
-  std::deque<KnownCaller> callers_;
+  void SendCall(const CallReport& report);
+  std::deque<Said> said_;
 };
 
 }  // namespace hushcall::ringwatch

@@ -108,6 +108,24 @@ TEST_F(CallPublisherTest, OurCallsChangesGoOutOnceEachWithTheCallerOnlyWhenAsked
   EXPECT_EQ(sent_.size(), 3u);
 }
 
+TEST_F(CallPublisherTest, ACallTheModelEndsUnreportedEndsOnTheBrokerOnceBeforeTheState) {
+  CallPublisher publisher = Make(false, true);
+  CallReport ring = Ring("tty");
+  ring.endKnown = false;
+  publisher.Heard(ring);
+  publisher.Settled({CallOf("tty", CallPhase::kRinging)});
+  // Timed out after its last ring.
+  publisher.Settled({});
+  publisher.Settled({});
+  EXPECT_EQ(Topics(), (std::vector<std::string>{"hushcall/desk/call", "hushcall/desk/state",
+                                                "hushcall/desk/call", "hushcall/desk/state"}));
+  const ParsedCallMessage ended = ParseCallMessage(sent_[2].payload);
+  ASSERT_TRUE(ended.message) << ended.error;
+  EXPECT_EQ(ended.message->report.phase, CallPhase::kEnded);
+  EXPECT_FALSE(ended.message->report.endKnown);
+  EXPECT_EQ(ended.message->report.number.text, "+491701234567");
+}
+
 TEST_F(CallPublisherTest, TheStateIsSentRetainedWhenItChangesAndAgainOnConnect) {
   CallPublisher publisher = Make(false, false);
   publisher.Settled({CallOf("tty", CallPhase::kRinging)});
