@@ -33,6 +33,16 @@ std::string MqttLostText(const std::string& where) {
          ". Calls are shared with other machines again when it is back.";
 }
 
+std::string MqttWrongPasswordText(const std::string& where) {
+  return "Hushcall could not sign in to the MQTT broker at " + where +
+         ": wrong user or password. Check the user in Mqtt and the MqttPasswordFile.";
+}
+
+std::string MqttUntrustedText(const std::string& where) {
+  return "Hushcall does not trust the MQTT broker at " + where +
+         ": its certificate was refused. Check MqttCaFile and the name in Mqtt.";
+}
+
 MqttConnection::MqttConnection(EventLoop& loop, Log& log, MessageBoxes& boxes,
                                const MqttSettings& settings, MqttTopics topics,
                                std::string password, Handlers handlers)
@@ -111,7 +121,7 @@ void MqttConnection::ConnectNext() {
     // A broker that answers at once may finish the handshake inside the
     // connect: its certificate is refused for every address alike.
     if (tls_ != nullptr && !tls_->refusal().empty()) {
-      Refused("its certificate was refused (" + tls_->refusal() + ")");
+      Refused("its certificate was refused (" + tls_->refusal() + ")", MqttUntrustedText(where_));
       return;
     }
   }
@@ -197,7 +207,7 @@ bool MqttConnection::Step(int rc, const char* what) {
     return false;
   }
   if (tls_ != nullptr && !tls_->refusal().empty()) {
-    Refused("its certificate was refused (" + tls_->refusal() + ")");
+    Refused("its certificate was refused (" + tls_->refusal() + ")", MqttUntrustedText(where_));
     return false;
   }
   errno = error;
@@ -223,8 +233,11 @@ void MqttConnection::TakeHeard() {
   if (heard_.connackSeen) {
     heard_.connackSeen = false;
     if (heard_.connack != 0) {
+      // 4 and 5: MQTT 3.1.1's bad user name or password, and not authorised.
+      const bool credentials = heard_.connack == 4 || heard_.connack == 5;
       Refused(std::string("it refused Hushcall (") + ::mosquitto_connack_string(heard_.connack) +
-              ")");
+                  ")",
+              credentials ? MqttWrongPasswordText(where_) : MqttLostText(where_));
       return;
     }
     Connected();
@@ -301,14 +314,14 @@ bool MqttConnection::Subscribe(const std::string& filter, int qos) {
   return true;
 }
 
-void MqttConnection::Refused(const std::string& why) {
+void MqttConnection::Refused(const std::string& why, const std::string& told) {
   // Tried again on the same backoff, never given up: a broker that checks
   // passwords elsewhere (Home Assistant's, say) refuses everyone while that
   // restarts, and a user fixed on the broker is let in at the next try.
-  WaitAndRetry(why);
+  WaitAndRetry(why, told);
 }
 
-void MqttConnection::WaitAndRetry(const std::string& why) {
+void MqttConnection::WaitAndRetry(const std::string& why, const std::string& told) {
   lookup_.reset();
   Close();
   state_ = State::kWaiting;
@@ -322,7 +335,9 @@ void MqttConnection::WaitAndRetry(const std::string& why) {
     return kOk;
   });
   if (Failed(status)) log_.Line("MQTT: the broker at " + where_ + ": no timer to try again");
-  if (retry_.TellOnce()) boxes_.Show(MqttLostText(where_), kProductName, kMbExclamationOk);
+  if (retry_.TellOnce()) {
+    boxes_.Show(told.empty() ? MqttLostText(where_) : told, kProductName, kMbExclamationOk);
+  }
 }
 
 void MqttConnection::OnTimer() {

@@ -50,8 +50,11 @@ inline constexpr int kMqttKeepAliveS = 60;
 // sent at most this late, well within the broker's 1.5 keepalives.
 inline constexpr int kMqttMiscMs = 15000;
 
-// Told once when the broker goes away, or is not there at start.
+// Told once when the broker goes away, or is not there at start; or when it
+// refuses our user or password, or we refuse its certificate.
 std::string MqttLostText(const std::string& where);
+std::string MqttWrongPasswordText(const std::string& where);
+std::string MqttUntrustedText(const std::string& where);
 
 class MqttConnection {
  public:
@@ -118,8 +121,10 @@ class MqttConnection {
   template <typename Work>
   void Guarded(const char* what, Work work);
   void Connected();
-  void Refused(const std::string& why);
-  void WaitAndRetry(const std::string& why);
+  // `told`: what the user is told of the outage; the loss of the broker
+  // when empty.
+  void Refused(const std::string& why, const std::string& told);
+  void WaitAndRetry(const std::string& why, const std::string& told = {});
   void WatchForWrite();
   void OnTimer();
   void Arm(int ms);

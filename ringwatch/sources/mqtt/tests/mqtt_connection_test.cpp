@@ -168,7 +168,11 @@ TEST_F(MqttConnectionTest, AWrongPasswordIsSaidOnceTriedEverLessOftenAndLetInOnc
   EXPECT_EQ(std::count_if(log_.lines.begin(), log_.lines.end(),
                           [](const std::string& line) { return line.find("refused") != std::string::npos; }),
             1);
-  EXPECT_EQ(boxes_.shown.size(), 1u);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text, "Hushcall could not sign in to the MQTT broker at "
+                                  "mqtt://hushcall@127.0.0.1:" + std::to_string(broker.port()) +
+                                  ": wrong user or password. Check the user in Mqtt and the "
+                                  "MqttPasswordFile.");
   // The user's password made right on the broker: let in at the next try.
   broker.Stop();
   ASSERT_EQ(std::system(("mosquitto_passwd -b " + broker.folder() + "/passwords hushcall wrong").c_str()), 0);
@@ -206,6 +210,11 @@ TEST_F(MqttConnectionTest, TlsRefusesACertificateForAnotherNameOrOfAnUnknownCa) 
   ASSERT_TRUE(RunUntil([&] { return log_.Count("its certificate was refused") == 2; }, 10000));
   EXPECT_EQ(desk->connected + lap->connected, 0);
   EXPECT_EQ(lap->connection->state(), MqttConnection::State::kWaiting);
+  ASSERT_EQ(boxes_.shown.size(), 2u);
+  EXPECT_EQ(boxes_.shown[1].text,
+            "Hushcall does not trust the MQTT broker at mqtts://localhost:" +
+                std::to_string(broker.port()) +
+                ": its certificate was refused. Check MqttCaFile and the name in Mqtt.");
 }
 
 // OpenSSL's test server, which prints the extensions of each ClientHello.
