@@ -53,6 +53,11 @@ std::string DescribeSettings(const ServiceSettings& settings) {
   text.append(" MqttTopic=").append(mqtt.topic);
   text.append(" MqttDiscovery=").append(mqtt.discovery ? "1" : "0");
   text.append(" MqttCallerId=").append(mqtt.callerId ? "1" : "0");
+  const SipSettings& sip = settings.sip;
+  text.append(" SipAccount=").append(SipAccountText(sip.account));
+  text.append(" SipRegistrar=").append(SipRegistrarText(sip.registrar));
+  text.append(" SipUser=").append(sip.user);
+  text.append(" SipPasswordFile=").append(sip.passwordFile);
   const std::string tty = TtyPath(settings);
   if (settings.sources.tty) text.append("; tty ").append(tty.empty() ? "(none: COMPort=0)" : tty);
   return text;

@@ -38,6 +38,18 @@ void CheckMqttPasswordFile(const std::string& path, LoadedSettings& loaded) {
   mqtt.broker = {};
 }
 
+// The SIP account's password file, checked in the same way: SIP stays off
+// until it is the user's alone.
+void CheckSipPasswordFile(const std::string& path, LoadedSettings& loaded) {
+  SipSettings& sip = loaded.settings.sip;
+  if (sip.account.domain.empty() || sip.passwordFile.empty()) return;
+  const ringwatch::SecretFile file = ringwatch::ReadSecretFile(sip.passwordFile);
+  if (file.problem.empty()) return;
+  loaded.messages.push_back(path + ": SipPasswordFile " + sip.passwordFile + " " + file.problem +
+                            "; SIP is not used");
+  sip.account = {};
+}
+
 }  // namespace
 
 LoadedSettings LoadSettingsFile(const std::string& path) {
@@ -66,6 +78,7 @@ LoadedSettings LoadSettingsFile(const std::string& path) {
   loaded.settings = std::move(parsed.settings);
   loaded.messages = std::move(parsed.messages);
   CheckMqttPasswordFile(path, loaded);
+  CheckSipPasswordFile(path, loaded);
   return loaded;
 }
 

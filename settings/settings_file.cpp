@@ -25,14 +25,19 @@ constexpr std::string_view kMqttCaFileKey = "MqttCaFile";
 constexpr std::string_view kMqttTopicKey = "MqttTopic";
 constexpr std::string_view kMqttDiscoveryKey = "MqttDiscovery";
 constexpr std::string_view kMqttCallerIdKey = "MqttCallerId";
+constexpr std::string_view kSipAccountKey = "SipAccount";
+constexpr std::string_view kSipRegistrarKey = "SipRegistrar";
+constexpr std::string_view kSipUserKey = "SipUser";
+constexpr std::string_view kSipPasswordFileKey = "SipPasswordFile";
 // The service's own keys, in the order the messages and changes name them.
 constexpr std::string_view kServiceKeys[] = {
     kDeviceKey,   kSourcesKey,  kRestoreKey,          kCallMonitorKey, kNumbersKey,
     kOutgoingKey, kCallerIdKey, kMqttKey,             kMqttPasswordFileKey,
-    kMqttCaFileKey, kMqttTopicKey, kMqttDiscoveryKey, kMqttCallerIdKey};
+    kMqttCaFileKey, kMqttTopicKey, kMqttDiscoveryKey, kMqttCallerIdKey, kSipAccountKey,
+    kSipRegistrarKey, kSipUserKey, kSipPasswordFileKey};
 constexpr std::string_view kDeviceAccepted = "an absolute path such as /dev/ttyACM0";
 constexpr std::string_view kSourcesAccepted =
-    "tty, modemmanager, callmonitor or mqtt, or several of them joined by commas";
+    "tty, modemmanager, callmonitor, mqtt or sip, or several of them joined by commas";
 constexpr std::string_view kCallMonitorAccepted =
     "a host name or address with an optional port, such as fritz.box, 192.168.178.1:1012 or "
     "[fd00::1]:1012";
@@ -40,6 +45,15 @@ constexpr std::string_view kMqttAccepted =
     "mqtt://[user@]host[:port] or mqtts://[user@]host[:port], such as mqtt://broker.lan or "
     "mqtts://hushcall@[fd00::2]:8883 (the password goes in MqttPasswordFile)";
 constexpr std::string_view kFileAccepted = "an absolute path";
+constexpr std::string_view kSipAccountAccepted =
+    "sip:user@domain or sips:user@domain, such as sip:hushcall@pbx.lan (the password goes in "
+    "SipPasswordFile)";
+constexpr std::string_view kSipRegistrarAccepted =
+    "host[:port][;transport=udp|tcp|tls], such as pbx.lan, 192.168.1.2:5080 or "
+    "[fd00::3];transport=tcp";
+constexpr std::string_view kSipUserAccepted = "a name without blanks, @ or :";
+// Longest SIP user and sign-in name taken.
+constexpr std::size_t kMaxSipUser = 128;
 constexpr std::string_view kMqttTopicAccepted =
     "topic levels joined by /, such as hushcall or home/phone, without +, #, a leading $ or an "
     "empty level";
@@ -110,6 +124,7 @@ bool ParseSources(std::string_view text, RingSources& sources) {
                  : name == "modemmanager" ? &parsed.modemManager
                  : name == "callmonitor"  ? &parsed.callMonitor
                  : name == "mqtt"         ? &parsed.mqtt
+                 : name == "sip"          ? &parsed.sip
                                           : nullptr;
     if (slot == nullptr || *slot) return false;
     *slot = true;
@@ -210,6 +225,64 @@ bool ParseMqtt(std::string_view text, MqttBroker& broker) {
   return true;
 }
 
+// A SIP user part or sign-in name: printable, without what would end it in
+// an address. Escapes (%xx) pass as they are.
+bool IsSipUser(std::string_view text) {
+  return !text.empty() && text.size() <= kMaxSipUser && AllOf(text, [](char c) {
+    return c > ' ' && c < 0x7f && c != '@' && c != ':' && c != '<' && c != '>' && c != '"';
+  });
+}
+
+// sip:user@domain or sips:user@domain; the domain a host name or address,
+// without a port (SipRegistrar names one). A password in the address is
+// refused, as Mqtt's.
+bool ParseSipAccount(std::string_view text, SipAccount& account) {
+  SipAccount parsed;
+  if (text.starts_with("sips:")) {
+    parsed.sips = true;
+    text.remove_prefix(5);
+  } else if (text.starts_with("sip:")) {
+    text.remove_prefix(4);
+  } else {
+    return false;
+  }
+  const std::size_t at = text.find('@');
+  if (at == std::string_view::npos || !IsSipUser(text.substr(0, at))) return false;
+  parsed.user = std::string(text.substr(0, at));
+  CallMonitorAddress address;
+  // Port 0 is none given: a port belongs in SipRegistrar.
+  if (!ParseHostPort(text.substr(at + 1), 0, address) || address.port != 0) return false;
+  parsed.domain = std::move(address.host);
+  account = std::move(parsed);
+  return true;
+}
+
+// host[:port][;transport=udp|tcp|tls], host[:port] as CallMonitor's.
+bool ParseSipRegistrar(std::string_view text, SipRegistrar& registrar) {
+  SipRegistrar parsed;
+  const std::size_t semicolon = text.find(';');
+  if (semicolon != std::string_view::npos) {
+    const std::string_view param = text.substr(semicolon + 1);
+    text = text.substr(0, semicolon);
+    parsed.transportSet = true;
+    if (param == "transport=udp") {
+      parsed.transport = SipTransport::kUdp;
+    } else if (param == "transport=tcp") {
+      parsed.transport = SipTransport::kTcp;
+    } else if (param == "transport=tls") {
+      parsed.transport = SipTransport::kTls;
+    } else {
+      return false;
+    }
+  }
+  CallMonitorAddress address;
+  if (!ParseHostPort(text, 0, address)) return false;
+  parsed.host = std::move(address.host);
+  parsed.port = address.port;
+  registrar = std::move(parsed);
+  return true;
+}
+
 // A prefix of topic levels that we publish under and subscribe below: no
 // wildcard, no empty level, and not the broker's own $ topics.
 bool ParseMqttTopic(std::string_view text, std::string& topic) {
@@ -267,6 +340,7 @@ class Parser {
     if (key == kCallerIdKey) return Flag(number, kCallerIdKey, value, result_.settings.callerId,
                                          DefaultServiceSettings().callerId);
     if (key.starts_with(kMqttKey)) return Mqtt(number, key, value);
+    if (key.starts_with("Sip")) return Sip(number, key, value);
     if (const SettingKey* setting = FindSettingKey(key)) return Setting(number, *setting, value);
   }
 
@@ -288,6 +362,25 @@ class Parser {
     if (!settings.mqtt.caFile.empty() && !settings.mqtt.broker.tls) {
       Message(caFileLine_, "MqttCaFile is set, but Mqtt is not an mqtts:// address; the CA file "
                            "is not used");
+    }
+    const SipSettings& sip = settings.sip;
+    if (settings.sources.sip && sip.account.domain.empty()) {
+      Message(sourcesLine_, "Sources names sip, but no SipAccount=sip:user@domain is set; no "
+                            "calls come from a SIP phone system");
+    }
+    if (sip.account.domain.empty()) {
+      for (const auto& [line, key] : {std::pair{sipRegistrarLine_, kSipRegistrarKey},
+                                      std::pair{sipUserLine_, kSipUserKey},
+                                      std::pair{sipPasswordFileLine_, kSipPasswordFileKey}}) {
+        if (line != 0) {
+          Message(line, std::string(key) + " is set, but no SipAccount is; it is not used");
+        }
+      }
+    } else if (sip.account.sips && sip.registrar.transportSet &&
+               sip.registrar.transport != SipTransport::kTls) {
+      Message(sipRegistrarLine_, "SipRegistrar names a transport other than tls, but SipAccount "
+                                 "is a sips: address, which is reached over TLS alone; tls is "
+                                 "used");
     }
     return result_;
   }
@@ -396,6 +489,44 @@ class Parser {
     if (key == kMqttCallerIdKey) return Flag(number, key, value, mqtt.callerId, defaults.callerId);
   }
 
+  void Sip(std::size_t number, std::string_view key, std::string_view value) {
+    SipSettings& sip = result_.settings.sip;
+    const SipSettings defaults;
+    if (key == kSipAccountKey) {
+      if (ParseSipAccount(value, sip.account)) return;
+      sip.account = defaults.account;
+      return BadValue(number, key, value, kSipAccountAccepted, "none: SIP is off");
+    }
+    if (key == kSipRegistrarKey) {
+      sipRegistrarLine_ = value.empty() ? 0 : number;
+      // Empty: the account's domain, as when the key is not there.
+      if (value.empty() || ParseSipRegistrar(value, sip.registrar)) {
+        if (value.empty()) sip.registrar = defaults.registrar;
+        return;
+      }
+      sip.registrar = defaults.registrar;
+      return BadValue(number, key, value, kSipRegistrarAccepted, "none: the account's domain");
+    }
+    if (key == kSipUserKey) {
+      sipUserLine_ = value.empty() ? 0 : number;
+      if (value.empty() || IsSipUser(value)) {
+        sip.user = std::string(value);
+        return;
+      }
+      sip.user.clear();
+      return BadValue(number, key, value, kSipUserAccepted, "none: the account's user");
+    }
+    if (key == kSipPasswordFileKey) {
+      sipPasswordFileLine_ = value.empty() ? 0 : number;
+      if (value.empty() || value.front() == '/') {
+        sip.passwordFile = std::string(value);
+        return;
+      }
+      sip.passwordFile.clear();
+      return BadValue(number, key, value, kFileAccepted, "none: no password");
+    }
+  }
+
   void Numbers(std::size_t number, std::string_view value) {
     if (ParseNumbers(value, result_.settings.numbers)) return;
     result_.settings.numbers.clear();
@@ -417,6 +548,9 @@ class Parser {
   std::size_t sourcesLine_ = 0;
   std::size_t passwordFileLine_ = 0;
   std::size_t caFileLine_ = 0;
+  std::size_t sipRegistrarLine_ = 0;
+  std::size_t sipUserLine_ = 0;
+  std::size_t sipPasswordFileLine_ = 0;
   SettingsFileResult result_{DefaultServiceSettings(), {}};
 };
 
@@ -444,6 +578,7 @@ std::string SourcesText(RingSources sources) {
   if (sources.modemManager) text += ",modemmanager";
   if (sources.callMonitor) text += ",callmonitor";
   if (sources.mqtt) text += ",mqtt";
+  if (sources.sip) text += ",sip";
   return text.empty() ? "none" : text.substr(1);
 }
 
@@ -459,6 +594,36 @@ std::string MqttText(const MqttBroker& broker) {
   return std::string(broker.tls ? "mqtts://" : "mqtt://") +
          (broker.user.empty() ? std::string() : broker.user + "@") +
          (v6 ? "[" + broker.host + "]" : broker.host) + ":" + std::to_string(broker.port);
+}
+
+SipRegistrar EffectiveSipRegistrar(const SipSettings& sip) {
+  SipRegistrar registrar = sip.registrar;
+  if (registrar.host.empty()) registrar.host = sip.account.domain;
+  if (sip.account.sips) {
+    registrar.transport = SipTransport::kTls;
+  }
+  if (registrar.port == 0) {
+    registrar.port = registrar.transport == SipTransport::kTls ? kSipTlsPort : kSipPort;
+  }
+  return registrar;
+}
+
+std::string SipAccountText(const SipAccount& account) {
+  if (account.domain.empty()) return {};
+  const bool v6 = account.domain.find(':') != std::string::npos;
+  return std::string(account.sips ? "sips:" : "sip:") + account.user + "@" +
+         (v6 ? "[" + account.domain + "]" : account.domain);
+}
+
+std::string SipRegistrarText(const SipRegistrar& registrar) {
+  if (registrar.host.empty()) return {};
+  const char* transport = registrar.transport == SipTransport::kTls   ? "tls"
+                          : registrar.transport == SipTransport::kTcp ? "tcp"
+                                                                      : "udp";
+  const std::uint16_t port = registrar.port != 0 ? registrar.port
+                             : registrar.transport == SipTransport::kTls ? kSipTlsPort
+                                                                         : kSipPort;
+  return CallMonitorText({registrar.host, port}) + ";transport=" + transport;
 }
 
 SettingsFileResult ParseSettingsFile(std::string_view text, std::string_view fileName) {
@@ -506,6 +671,13 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   note(kMqttTopicKey, was.topic, now.topic);
   note(kMqttDiscoveryKey, was.discovery ? "1" : "0", now.discovery ? "1" : "0");
   note(kMqttCallerIdKey, was.callerId ? "1" : "0", now.callerId ? "1" : "0");
+  const SipSettings& sipWas = before.sip;
+  const SipSettings& sipNow = after.sip;
+  note(kSipAccountKey, orNone(SipAccountText(sipWas.account)), orNone(SipAccountText(sipNow.account)));
+  note(kSipRegistrarKey, orNone(SipRegistrarText(sipWas.registrar)),
+       orNone(SipRegistrarText(sipNow.registrar)));
+  note(kSipUserKey, orNone(sipWas.user), orNone(sipNow.user));
+  note(kSipPasswordFileKey, orNone(sipWas.passwordFile), orNone(sipNow.passwordFile));
   // What is opened matters, not how it is named: Device=/dev/ttyS0 and
   // COMPort=1 are the same port.
   change.portChanged = TtyPath(before) != TtyPath(after) ||
@@ -515,6 +687,12 @@ SettingsChange CompareSettings(const ServiceSettings& before, const ServiceSetti
   change.callMonitorChanged = before.callMonitor != after.callMonitor ||
                               before.sources.callMonitor != after.sources.callMonitor;
   change.mqttChanged = was != now || before.sources.mqtt != after.sources.mqtt;
+  // SipRegistrar=pbx.lan and pbx.lan:5060;transport=udp are the same place.
+  change.sipChanged = sipWas.account != sipNow.account || sipWas.user != sipNow.user ||
+                      sipWas.passwordFile != sipNow.passwordFile ||
+                      SipRegistrarText(EffectiveSipRegistrar(sipWas)) !=
+                          SipRegistrarText(EffectiveSipRegistrar(sipNow)) ||
+                      before.sources.sip != after.sources.sip;
   return change;
 }
 

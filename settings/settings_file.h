@@ -1,7 +1,7 @@
 // The desktop service's settings file: `Key=value` lines holding the six
 // keys of the plug-in, with their meanings, ranges and conversions, and the
 // service's own Device, Sources, Restore, CallMonitor, Numbers, Outgoing and
-// CallerId, and the Mqtt keys.
+// CallerId, and the Mqtt and Sip keys.
 //
 // The text's rules:
 //  - blank lines, and lines whose first non-blank character is `#`, are
@@ -35,6 +35,7 @@ struct RingSources {
   bool modemManager = false; // ModemManager's incoming calls
   bool callMonitor = false;  // the call monitor of an AVM router, on TCP
   bool mqtt = false;         // other machines' calls, through the MQTT broker
+  bool sip = false;          // a SIP phone system, as one more silent phone
   bool operator==(const RingSources&) const = default;
 };
 
@@ -72,6 +73,42 @@ struct MqttSettings {
   bool operator==(const MqttSettings&) const = default;
 };
 
+// SIP's ports, unless SipRegistrar names another.
+inline constexpr std::uint16_t kSipPort = 5060;
+inline constexpr std::uint16_t kSipTlsPort = 5061;
+
+enum class SipTransport { kUdp, kTcp, kTls };
+
+// The account Hushcall registers as, from SipAccount=sip:user@domain or
+// sips:user@domain.
+struct SipAccount {
+  bool sips = false;
+  std::string user;
+  std::string domain;  // empty: SIP is off
+  bool operator==(const SipAccount&) const = default;
+};
+
+// Where to register, from SipRegistrar=host[:port][;transport=...]; without
+// it, the account's domain.
+struct SipRegistrar {
+  std::string host;        // empty: the account's domain
+  std::uint16_t port = 0;  // 0: the transport's own
+  SipTransport transport = SipTransport::kUdp;
+  bool transportSet = false;  // else UDP, or TLS for a sips: account
+  bool operator==(const SipRegistrar&) const = default;
+};
+
+struct SipSettings {
+  SipAccount account;
+  SipRegistrar registrar;
+  std::string user;          // the name to sign in with; empty: the account's user
+  std::string passwordFile;  // absolute; empty (or set empty): none
+  bool operator==(const SipSettings&) const = default;
+};
+
+// What the registrar's address comes to: the host, port and transport used.
+SipRegistrar EffectiveSipRegistrar(const SipSettings& sip);
+
 struct ServiceSettings {
   Settings record;      // the six; every field known after a parse
   std::string device;   // a tty path as written; empty: from COMPort
@@ -84,6 +121,7 @@ struct ServiceSettings {
   bool outgoing = false;  // calls the user makes quiet the music too
   bool callerId = false;  // ask the tty's modem for the caller's number and name
   MqttSettings mqtt;
+  SipSettings sip;
 };
 
 // The defaults of a service with no file: the plug-in's, except that
@@ -102,6 +140,13 @@ std::string CallMonitorText(const CallMonitorAddress& address);
 
 // "mqtts://user@host:port", always with the port; empty for none.
 std::string MqttText(const MqttBroker& broker);
+
+// "sip:user@domain" or "sips:..."; empty for none.
+std::string SipAccountText(const SipAccount& account);
+
+// "host:port;transport=udp", always with the port and transport; empty for
+// none set.
+std::string SipRegistrarText(const SipRegistrar& registrar);
 
 struct SettingsFileResult {
   ServiceSettings settings;
@@ -124,6 +169,9 @@ struct SettingsChange {
   // Any Mqtt key, or mqtt in Sources, differs: the broker must be
   // connected anew.
   bool mqttChanged = false;
+  // Any Sip key, or sip in Sources, differs: the account must be
+  // registered anew.
+  bool sipChanged = false;
   // "Volume 50 -> 30", one per changed key, in the file's key order.
   std::vector<std::string> changes;
 };

@@ -54,8 +54,8 @@ with tempfile.TemporaryDirectory() as tmp:
     with open(conf, "w") as f:
         f.write("\n".join(taken) + "\n")
     r = run("--check", "--config", conf)
-    check(r.returncode == 0 and sum("=" in l and not l.startswith("#") for l in taken) == 19,
-          f"--check of the example with all its nineteen keys set: {r.returncode} {r.stdout!r}")
+    check(r.returncode == 0 and sum("=" in l and not l.startswith("#") for l in taken) == 23,
+          f"--check of the example with all its twenty-three keys set: {r.returncode} {r.stdout!r}")
     # Through the default place: XDG_CONFIG_HOME, where nothing is yet.
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, "xdg"))
     r = run("--check", env=env)

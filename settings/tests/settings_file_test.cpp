@@ -132,8 +132,8 @@ TEST(SettingsFile, BadValueGivesOneMessageAndTheDefault) {
       {"COMPort=300", "COMPort='300' is not a number 0..255, rounded; using the default, 1"},
       {"Device=ttyUSB0", "Device='ttyUSB0' is not an absolute path such as /dev/ttyACM0; using "
                          "the default, none: COMPort names the port"},
-      {"Sources=", "Sources='' is not tty, modemmanager, callmonitor or mqtt, or several of them "
-                   "joined by commas; using the default, tty"},
+      {"Sources=", "Sources='' is not tty, modemmanager, callmonitor, mqtt or sip, or several of "
+                   "them joined by commas; using the default, tty"},
       {"Sources=callmonitor,tty,callmonitor", "Sources='callmonitor,tty,callmonitor' is not"},
       {"Sources=tty,tty", "Sources='tty,tty' is not"},
       {"Sources=tty,", "Sources='tty,' is not"},
@@ -207,12 +207,14 @@ TEST(SettingsFile, LinesThatAreNotSettingsAreNamedAndSkipped) {
             (Messages{"hc.conf:2: unknown key 'volume' (the keys are Action, Volume, Percent, "
                       "Popup, Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
                       "Outgoing, CallerId, Mqtt, MqttPasswordFile, MqttCaFile, MqttTopic, "
-                      "MqttDiscovery, MqttCallerId); ignored",
+                      "MqttDiscovery, MqttCallerId, SipAccount, SipRegistrar, SipUser, "
+                      "SipPasswordFile); ignored",
                       "hc.conf:3: 'Volume 40' is not a Key=value line; ignored",
                       "hc.conf:4: unknown key '' (the keys are Action, Volume, Percent, Popup, "
                       "Enabled, COMPort, Device, Sources, Restore, CallMonitor, Numbers, "
                       "Outgoing, CallerId, Mqtt, MqttPasswordFile, MqttCaFile, MqttTopic, "
-                      "MqttDiscovery, MqttCallerId); ignored",
+                      "MqttDiscovery, MqttCallerId, SipAccount, SipRegistrar, SipUser, "
+                      "SipPasswordFile); ignored",
                       "hc.conf:6: Volume is also set on line 1; this line wins"}));
   EXPECT_EQ(r.settings.record.Volume, 70);
 }
