@@ -108,6 +108,9 @@ void CallModel::Apply(Call& call, CallLeg& leg, const CallReport& report) {
       leg.ended = true;
       break;
   }
+  // A source may learn late that it will not hear the end: a SIP phone's
+  // call taken by another phone.
+  if (!report.endKnown) leg.endKnown = false;
   if (!leg.endKnown && !leg.ended) leg.dueMs = clock_.NowMs() + kUnendedCallMs;
 }
 

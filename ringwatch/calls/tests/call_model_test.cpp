@@ -150,6 +150,19 @@ TEST_F(CallModelTest, AModemCallEndsTenSecondsAfterItsLastRingAndIsNeverPutBack)
             (Said{"quiet ?", "kept: end unknown", "quiet 111", "kept: end unknown"}));
 }
 
+TEST_F(CallModelTest, ACallWhoseSourceLosesItsEndEndsLikeAModemsAndIsNotPutBack) {
+  // A SIP phone's call that another phone takes: ringing with a known end,
+  // then answered with none.
+  model_.Report(Router("1", CallPhase::kRinging, "111"));
+  CallReport taken = Router("1", CallPhase::kAnswered);
+  taken.endKnown = false;
+  model_.Report(taken);
+  clock_.Advance(9999);
+  EXPECT_TRUE(model_.quiet());
+  clock_.Advance(1);
+  EXPECT_EQ(reactions_.said, (Said{"quiet 111", "kept: end unknown"}));
+}
+
 TEST_F(CallModelTest, FurtherReportsOfACallNeverQuietAgainWhatTheUserChanged) {
   // The user turns the music back up while the phone still rings: no ring,
   // answer or second source of the same call quiets it again. Which player
