@@ -1,0 +1,388 @@
+// libre's SIP stack on a thread of its own, and the hand-over of its
+// events to the service's loop.
+#include "ringwatch/sources/sip/re_sip_stack.h"
+
+#include <netdb.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "common/status.h"
+#include "ringwatch/posix/errno_status.h"
+#include "ringwatch/sources/sip/re_handles.h"
+#include "ringwatch/sources/sip/sip_message_reading.h"
+
+namespace hushcall::ringwatch {
+namespace {
+
+enum Command { kRegisterCommand = 1, kStopCommand = 2 };
+
+// Asked of the registrar; it answers with what it grants, and libre
+// refreshes before that runs out.
+constexpr std::uint32_t kAskedExpiresS = 3600;
+
+std::string_view View(const pl& text) { return {text.p == nullptr ? "" : text.p, text.l}; }
+
+std::string AddressText(const sa& address, bool withPort) {
+  char text[64] = "";
+  ::re_snprintf(text, sizeof text, withPort ? "%J" : "%j", &address);
+  return text;
+}
+
+const char* TransportName(SipTransport transport) {
+  return transport == SipTransport::kTcp ? "tcp" : transport == SipTransport::kTls ? "tls" : "udp";
+}
+
+// The address this machine sends to `to` from, port left open.
+int SourceAddressFor(const sa& to, sa& local) {
+  posix::UniqueFd probe(::socket(::sa_af(&to), SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!probe) return errno;
+  if (::connect(probe.get(), &to.u.sa, to.len) != 0) return errno;
+  sockaddr_storage mine{};
+  socklen_t length = sizeof mine;
+  if (::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&mine), &length) != 0) return errno;
+  ::sa_set_sa(&local, reinterpret_cast<sockaddr*>(&mine));
+  ::sa_set_port(&local, 0);
+  return 0;
+}
+
+}  // namespace
+
+class ReSipStack::Thread {
+ public:
+  Thread(SipStackConfig config, std::function<void(SipEvent)> emit)
+      : config_(std::move(config)), emit_(std::move(emit)) {
+    ::tmr_init(&stopTimer_);
+    ::tmr_init(&dropTimer_);
+  }
+
+  // The stack's thread: set up, tell `ready`, run until stopped.
+  void Run(std::promise<int>& ready) {
+    int error = ::libre_init();
+    if (error == 0) error = ::mqueue_alloc(queue_.out(), OnCommand, this);
+    ready.set_value(error);
+    if (error == 0) ::re_main(nullptr);
+    ::tmr_cancel(&stopTimer_);
+    ::tmr_cancel(&dropTimer_);
+    Drop();
+    queue_.reset();
+    ::libre_close();
+  }
+
+  // From the service's loop.
+  void Push(Command command) { ::mqueue_push(queue_.get(), command, nullptr); }
+
+ private:
+  struct Call {
+    Thread* thread = nullptr;
+    std::string id;
+    ReRef<sip_msg> invite;
+    ReRef<sip_strans> transaction;
+    tmr ringing{};
+    ~Call() { ::tmr_cancel(&ringing); }
+  };
+
+  static void OnCommand(int id, void*, void* arg) {
+    auto* self = static_cast<Thread*>(arg);
+    if (id == kRegisterCommand) self->Register();
+    if (id == kStopCommand) self->Stop();
+  }
+
+  void Failed(std::string why) {
+    SipEvent event;
+    event.kind = SipEvent::Kind::kRegisterFailed;
+    event.why = std::move(why);
+    emit_(std::move(event));
+  }
+
+  // Everything of the last registration, the calls ringing included: they
+  // count as over, how is not known.
+  void Drop() {
+    for (const std::unique_ptr<Call>& call : calls_) {
+      SipEvent event;
+      event.kind = SipEvent::Kind::kRingingOver;
+      event.callId = call->id;
+      emit_(std::move(event));
+    }
+    calls_.clear();
+    listener_.reset();
+    if (sip_) ::sip_close(sip_.get(), true);
+    registration_.reset();  // closed first: no unregister goes out
+    sip_.reset();
+    allowed_.clear();
+  }
+
+  void Register() {
+    Drop();
+    const SipRegistrar& registrar = config_.registrar;
+    if (registrar.transport == SipTransport::kTls) {
+      return Failed("TLS is not supported yet; use transport=udp or transport=tcp");
+    }
+    const bool udp = registrar.transport == SipTransport::kUdp;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = udp ? SOCK_DGRAM : SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int lookup = ::getaddrinfo(registrar.host.c_str(), std::to_string(registrar.port).c_str(),
+                                     &hints, &found);
+    if (lookup != 0) {
+      return Failed("the registrar " + registrar.host + " was not found (" +
+                    ::gai_strerror(lookup) + ")");
+    }
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+      sa address{};
+      if (::sa_set_sa(&address, a->ai_addr) == 0) allowed_.push_back(address);
+    }
+    ::freeaddrinfo(found);
+    if (allowed_.empty()) return Failed("the registrar " + registrar.host + " has no address");
+    const sa& target = allowed_.front();
+    sa local{};
+    if (const int error = SourceAddressFor(target, local)) {
+      return Failed("the registrar at " + AddressText(target, true) + " cannot be reached (" +
+                    std::strerror(error) + ")");
+    }
+    const sip_transp transport = udp ? SIP_TRANSP_UDP : SIP_TRANSP_TCP;
+    int error = ::sip_alloc(sip_.out(), nullptr, 16, 16, 16, "Hushcall", OnExit, this);
+    if (error == 0) {
+      ::sip_set_trace_handler(sip_.get(), OnTrace);
+      error = ::sip_transp_add(sip_.get(), transport, &local);
+    }
+    if (error == 0) error = ::sip_listen(listener_.out(), sip_.get(), true, OnRequest, this);
+    if (error != 0) {
+      Drop();
+      return Failed(std::string("SIP could not be set up (") + std::strerror(error) + ")");
+    }
+    const std::string scheme = config_.account.sips ? "sips:" : "sip:";
+    const std::string aor = SipAccountText(config_.account);
+    const std::string requestUri = scheme + (config_.account.domain.find(':') != std::string::npos
+                                                 ? "[" + config_.account.domain + "]"
+                                                 : config_.account.domain);
+    // The registrar as the outbound proxy: its address is the one looked
+    // up, and the one that requests may come from. libre adds the <...;lr>.
+    const std::string route =
+        "sip:" + AddressText(target, true) + ";transport=" + TransportName(registrar.transport);
+    const char* routes[] = {route.c_str()};
+    error = ::sipreg_register(registration_.out(), sip_.get(), requestUri.c_str(), aor.c_str(),
+                              nullptr, aor.c_str(), kAskedExpiresS, config_.account.user.c_str(),
+                              routes, 1, 0, OnAuth, this, false, OnRegisterAnswer, this, nullptr,
+                              nullptr);
+    if (error != 0) {
+      Drop();
+      return Failed(std::string("the REGISTER could not be sent (") + std::strerror(error) + ")");
+    }
+  }
+
+  // Unregisters and lets the registrar answer, for kSipStopMs at most.
+  void Stop() {
+    calls_.clear();
+    listener_.reset();
+    registration_.reset();  // sends the unregister when registered
+    if (!sip_) return ::re_cancel();
+    ::tmr_start(&stopTimer_, kSipStopMs, [](void*) { ::re_cancel(); }, nullptr);
+    // Takes a reference, given back at OnExit once the last transaction ends.
+    ::sip_close(sip_.get(), false);
+  }
+
+  static void OnExit(void*) { ::re_cancel(); }
+
+  static int OnAuth(char** user, char** password, const char*, void* arg) {
+    auto* self = static_cast<Thread*>(arg);
+    // Without a password a challenge cannot be met: the registrar then
+    // refuses, as for a wrong one.
+    if (self->config_.password.empty()) return EAUTH;
+    int error = ::str_dup(user, self->config_.user.c_str());
+    if (error == 0) error = ::str_dup(password, self->config_.password.c_str());
+    return error;
+  }
+
+  static void OnRegisterAnswer(int error, const sip_msg* answer, void* arg) {
+    auto* self = static_cast<Thread*>(arg);
+    SipEvent event;
+    if (error == 0 && answer != nullptr && answer->scode >= 200 && answer->scode < 300) {
+      event.kind = SipEvent::Kind::kRegistered;
+      event.expiresS = static_cast<int>(::sipreg_proxy_expires(self->registration_.get()));
+      return self->emit_(std::move(event));
+    }
+    if (error == 0 && answer != nullptr &&
+        (answer->scode == 401 || answer->scode == 403 || answer->scode == 407)) {
+      event.kind = SipEvent::Kind::kWrongPassword;
+    } else {
+      event.kind = SipEvent::Kind::kRegisterFailed;
+      event.why = error != 0 ? std::string("the registrar did not answer (") +
+                                   std::strerror(error) + ")"
+                  : answer != nullptr
+                      ? "the registrar answered " + std::to_string(answer->scode) + " " +
+                            std::string(View(answer->reason))
+                      : std::string("the registration failed");
+    }
+    self->emit_(std::move(event));
+    // libre would try again on its own; the source says when. Dropped once
+    // this answer is done with.
+    ::tmr_start(&self->dropTimer_, 0, [](void* arg) {
+      static_cast<Thread*>(arg)->registration_.reset();
+    }, self);
+  }
+
+  // Every message as it arrives: the CANCEL's reason is read here, as the
+  // server transaction answers a CANCEL before any listener sees it.
+  static void OnTrace(bool sent, sip_transp, const sa*, const sa*, const std::uint8_t* bytes,
+                      std::size_t length, void* arg) {
+    auto* self = static_cast<Thread*>(arg);
+    if (sent || length < 7 || std::memcmp(bytes, "CANCEL ", 7) != 0) return;
+    ReRef<mbuf> buffer(::mbuf_alloc(length));
+    if (!buffer || ::mbuf_write_mem(buffer.get(), bytes, length) != 0) return;
+    buffer->pos = 0;
+    ReRef<sip_msg> cancel;
+    if (::sip_msg_decode(cancel.out(), buffer.get()) != 0) return;
+    self->cancelledId_ = std::string(View(cancel->callid));
+    self->cancelledElsewhere_ = AnsweredElsewhere(*cancel);
+  }
+
+  bool Allowed(const sa& from) const {
+    return std::any_of(allowed_.begin(), allowed_.end(),
+                       [&](const sa& a) { return ::sa_cmp(&from, &a, SA_ADDR); });
+  }
+
+  static bool OnRequest(const sip_msg* request, void* arg) {
+    auto* self = static_cast<Thread*>(arg);
+    sip* stack = self->sip_.get();
+    if (!self->Allowed(request->src)) {
+      ::sip_reply(stack, request, 403, "Forbidden");
+      SipEvent event;
+      event.kind = SipEvent::Kind::kRefused;
+      event.why = AddressText(request->src, false);
+      self->emit_(std::move(event));
+      return true;
+    }
+    if (::pl_strcmp(&request->met, "OPTIONS") == 0) {
+      ::sip_reply(stack, request, 200, "OK");
+      return true;
+    }
+    if (::pl_strcmp(&request->met, "INVITE") != 0) return false;  // libre answers 501
+    // No dialog is ever made, so a request inside one is not ours.
+    if (::pl_isset(&request->to.tag)) {
+      ::sip_reply(stack, request, 481, "Call/Transaction Does Not Exist");
+      return true;
+    }
+    self->Ring(*request);
+    return true;
+  }
+
+  void Ring(const sip_msg& request) {
+    auto call = std::make_unique<Call>();
+    call->thread = this;
+    call->id = std::string(View(request.callid));
+    call->invite.reset(static_cast<sip_msg*>(::mem_ref(const_cast<sip_msg*>(&request))));
+    if (::sip_strans_alloc(call->transaction.out(), sip_.get(), &request, OnCancel, call.get()) !=
+            0 ||
+        ::sip_treply(call->transaction.slot(), sip_.get(), &request, 180, "Ringing") != 0) {
+      return;
+    }
+    ::tmr_start(&call->ringing, kSipRingingMaxMs, OnRangTooLong, call.get());
+    SipEvent event;
+    event.kind = SipEvent::Kind::kRinging;
+    event.callId = call->id;
+    const SipCaller caller = CallerOf(request);
+    event.number = caller.number;
+    event.name = caller.name;
+    event.line = CalledLineOf(request);
+    calls_.push_back(std::move(call));
+    emit_(std::move(event));
+  }
+
+  // Ends the call with `code`, a 4xx: the other phones ring on.
+  void End(Call* call, std::uint16_t code, const char* reason, SipEvent event) {
+    ::sip_treply(call->transaction.slot(), sip_.get(), call->invite.get(), code, reason);
+    event.callId = call->id;
+    calls_.erase(std::find_if(calls_.begin(), calls_.end(),
+                              [&](const std::unique_ptr<Call>& c) { return c.get() == call; }));
+    emit_(std::move(event));
+  }
+
+  static void OnCancel(void* arg) {
+    auto* call = static_cast<Call*>(arg);
+    Thread* self = call->thread;
+    SipEvent event;
+    event.kind = SipEvent::Kind::kCancelled;
+    event.answeredElsewhere = self->cancelledId_ == call->id && self->cancelledElsewhere_;
+    self->End(call, 487, "Request Terminated", std::move(event));
+  }
+
+  static void OnRangTooLong(void* arg) {
+    auto* call = static_cast<Call*>(arg);
+    SipEvent event;
+    event.kind = SipEvent::Kind::kRingingOver;
+    call->thread->End(call, 480, "Temporarily Unavailable", std::move(event));
+  }
+
+  const SipStackConfig config_;
+  std::function<void(SipEvent)> emit_;
+  ReRef<mqueue> queue_;
+  ReRef<sip> sip_;
+  ReRef<sip_lsnr> listener_;
+  ReRef<sipreg> registration_;
+  std::vector<sa> allowed_;
+  std::vector<std::unique_ptr<Call>> calls_;
+  std::string cancelledId_;
+  bool cancelledElsewhere_ = false;
+  tmr stopTimer_{};
+  tmr dropTimer_{};
+};
+
+ReSipStack::ReSipStack(EventLoop& loop, SipStackConfig config,
+                       std::function<void(const SipEvent&)> events)
+    : events_(std::move(events)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (!wake_) FailWithErrno();
+  watch_ = loop.Add(wake_.get(), EPOLLIN, [this](std::uint32_t) { Deliver(); });
+  thread_ = std::make_unique<Thread>(std::move(config), [this](SipEvent event) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      pending_.push_back(std::move(event));
+    }
+    const std::uint64_t one = 1;
+    (void)!::write(wake_.get(), &one, sizeof one);
+  });
+  std::promise<int> ready;
+  std::future<int> started = ready.get_future();
+  try {
+    runner_ = std::thread([this, &ready] { thread_->Run(ready); });
+  } catch (const std::system_error& error) {
+    Fail(StatusFromErrno(error.code().value()));
+  }
+  if (const int error = started.get()) {
+    runner_.join();
+    Fail(StatusFromErrno(error));
+  }
+}
+
+ReSipStack::~ReSipStack() {
+  thread_->Push(kStopCommand);
+  runner_.join();
+}
+
+void ReSipStack::Register() { thread_->Push(kRegisterCommand); }
+
+void ReSipStack::Deliver() {
+  std::uint64_t count = 0;
+  (void)!::read(wake_.get(), &count, sizeof count);
+  std::deque<SipEvent> events;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    events.swap(pending_);
+  }
+  for (const SipEvent& event : events) {
+    if (events_) events_(event);
+  }
+}
+
+}  // namespace hushcall::ringwatch
