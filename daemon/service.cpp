@@ -10,6 +10,7 @@
 
 #include "common/status.h"
 #include "ringwatch/posix/secret_file.h"
+#include "ringwatch/sources/sip/re_sip_stack.h"
 #include "settings/setting_keys.h"
 
 namespace hushcall::daemon {
@@ -134,6 +135,11 @@ SettingsChange Service::Reload() {
       StopMqtt();
       StartMqtt();
     }
+    if (change.sipChanged) {
+      log_.Line("reload: SIP changed; registering anew");
+      StopSip();
+      StartSip();
+    }
   }
   return change;
 }
@@ -147,6 +153,7 @@ void Service::StartSources() {
   StartRingSources();
   StartCallMonitor();
   StartMqtt();
+  StartSip();
 }
 
 void Service::StopSources() {
@@ -154,6 +161,7 @@ void Service::StopSources() {
   StopRingSources();
   StopCallMonitor();
   StopMqtt();
+  StopSip();
 }
 
 void Service::StartRingSources() {
@@ -251,6 +259,47 @@ void Service::StopMqtt() {
   remote_.reset();
   remoteClock_.reset();
   publisher_.reset();
+}
+
+void Service::StartSip() {
+  const SipSettings& sip = settings_.sip;
+  // Without an account the settings have said why already.
+  if (!settings_.sources.sip || sip.account.domain.empty()) return;
+  ringwatch::SipStackConfig config;
+  config.account = sip.account;
+  config.registrar = EffectiveSipRegistrar(sip);
+  config.user = sip.user.empty() ? sip.account.user : sip.user;
+  if (!sip.passwordFile.empty()) {
+    // Read again here: the file may have changed since it was checked.
+    ringwatch::SecretFile file = ringwatch::ReadSecretFile(sip.passwordFile);
+    if (!file.problem.empty()) {
+      log_.Line("SIP is not used: SipPasswordFile " + sip.passwordFile + " " + file.problem);
+      return;
+    }
+    config.password = std::move(file.secret);
+  }
+  sipClock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
+  sip_ = std::make_unique<ringwatch::SipCalls>(
+      [this, config](std::function<void(const ringwatch::SipEvent&)> events) {
+        return std::make_unique<ringwatch::ReSipStack>(loop_, config, std::move(events));
+      },
+      sip.account, *sipClock_, *boxes_, log_,
+      [this](const ringwatch::CallReport& report) { Heard(report); });
+  const Status status = StatusOf([&] {
+    sip_->Start();
+    return kOk;
+  });
+  if (Failed(status)) {
+    log_.Line("SIP is not used: its stack could not start (status " + std::to_string(status) + ")");
+    StopSip();
+  }
+}
+
+void Service::StopSip() {
+  // Unregisters, waiting a moment for the registrar.
+  sip_.reset();
+  sipClock_.reset();
+  if (model_ != nullptr) model_->Forget(ringwatch::kSipSource);
 }
 
 void Service::Heard(const ringwatch::CallReport& report) {

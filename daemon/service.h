@@ -23,6 +23,7 @@
 #include "ringwatch/sources/mqtt/call_publisher.h"
 #include "ringwatch/sources/mqtt/mqtt_connection.h"
 #include "ringwatch/sources/mqtt/remote_calls.h"
+#include "ringwatch/sources/sip/sip_calls.h"
 #include "ringwatch/sources/tty/tty_calls.h"
 #include "settings/settings_file.h"
 
@@ -45,7 +46,8 @@ class Service {
   // Reads the file again (SIGHUP). Logs its messages and each changed key;
   // restarts the tty and ModemManager when the port or their Sources
   // changed, reconnects the call monitor when its address or Sources entry
-  // changed, and the broker when an Mqtt key or its Sources entry changed;
+  // changed, the broker when an Mqtt key or its Sources entry changed, and
+  // registers the SIP account anew when a Sip key or its entry changed;
   // the running sources read the other settings anew. A file that cannot be read keeps
   // the current settings (reported with nothing changed); an absent one
   // means the defaults, as at start.
@@ -66,6 +68,8 @@ class Service {
   void StopCallMonitor();
   void StartMqtt();
   void StopMqtt();
+  void StartSip();
+  void StopSip();
   // Every source's report goes through here to the call model.
   void Heard(const ringwatch::CallReport& report);
   void Lost(std::string_view why);
@@ -99,6 +103,10 @@ class Service {
   std::unique_ptr<ringwatch::LoopCallClock> remoteClock_;
   std::unique_ptr<ringwatch::RemoteCalls> remote_;
   std::unique_ptr<ringwatch::MqttConnection> mqtt_;
+  // With SipAccount set and sip in Sources: the account's calls, on a clock
+  // of its own for its retries.
+  std::unique_ptr<ringwatch::LoopCallClock> sipClock_;
+  std::unique_ptr<ringwatch::SipCalls> sip_;
 };
 
 // One line: every key's value and the tty it names.
