@@ -124,6 +124,7 @@ class ReSipStack::Thread {
 
   void Register() {
     Drop();
+    challenged_ = false;
     const SipRegistrar& registrar = config_.registrar;
     if (registrar.transport == SipTransport::kTls) {
       return Failed("TLS is not supported yet; use transport=udp or transport=tcp");
@@ -200,6 +201,10 @@ class ReSipStack::Thread {
     // Without a password a challenge cannot be met: the registrar then
     // refuses, as for a wrong one.
     if (self->config_.password.empty()) return EAUTH;
+    // libre answers every challenge anew, up to 16 times: a second one
+    // since the last success means the credentials were refused.
+    if (self->challenged_) return EAUTH;
+    self->challenged_ = true;
     int error = ::str_dup(user, self->config_.user.c_str());
     if (error == 0) error = ::str_dup(password, self->config_.password.c_str());
     return error;
@@ -210,6 +215,7 @@ class ReSipStack::Thread {
     SipEvent event;
     if (error == 0 && answer != nullptr && answer->scode >= 200 && answer->scode < 300) {
       event.kind = SipEvent::Kind::kRegistered;
+      self->challenged_ = false;
       event.expiresS = static_cast<int>(::sipreg_proxy_expires(self->registration_.get()));
       return self->emit_(std::move(event));
     }
@@ -335,6 +341,7 @@ class ReSipStack::Thread {
   std::vector<std::unique_ptr<Call>> calls_;
   std::string cancelledId_;
   bool cancelledElsewhere_ = false;
+  bool challenged_ = false;  // credentials given since the last success
   tmr stopTimer_{};
   tmr dropTimer_{};
 };
