@@ -90,7 +90,15 @@ void SipCalls::Take(const SipEvent& event) {
       retry_.Succeeded();
       break;
     case SipEvent::Kind::kWrongPassword:
-      registered_ = false;
+      if (registered_) {
+        // A registrar that took us and now refuses (restarted, with a new
+        // secret for its nonces) is asked afresh before the password is
+        // blamed.
+        registered_ = false;
+        log_.Line("SIP account " + where_ + ": the registrar refused a refresh; signing in afresh");
+        RetryIn(kSipFirstRetryMs);
+        break;
+      }
       if (!wrongPasswordTold_) {
         const std::string text = SipWrongPasswordText(account_);
         log_.Line(text + " Trying again every " + std::to_string(kSipWrongPasswordRetryMs / 1000) +

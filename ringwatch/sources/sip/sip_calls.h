@@ -4,7 +4,8 @@
 //
 // The stack (SipStack) speaks SIP; this decides what its events mean:
 //  - registered: logged when it starts or comes back, not at each refresh;
-//  - wrong user or password: told once, tried again every 60 s;
+//  - wrong user or password: told once, tried again every 60 s; refused
+//    after it was registered (a restarted registrar), signed in afresh first;
 //  - any other failure: retried at 2 s doubling to 60 s, the outage told
 //    once, each new reason logged once;
 //  - a CANCEL ends the call, a missed one; with `Reason: SIP;cause=200`

@@ -116,8 +116,14 @@ TEST_F(SipCallsTest, AWrongPasswordIsToldOnceAndTriedAgainEveryMinute) {
   EXPECT_EQ(boxes_.shown[0].text,
             "Hushcall could not sign in to SIP account 604@pbx.lan: wrong user or password.");
   EXPECT_EQ(log_.Count("wrong user or password"), 1u);
-  // Once it was right, a wrong one later is news again.
+  // Refused once registered: signed in afresh at once, and not blamed on
+  // the password until a fresh sign-in is refused too.
   calls_.Take(Event(SipEvent::Kind::kRegistered));
+  const int before = registers_;
+  calls_.Take(Event(SipEvent::Kind::kWrongPassword));
+  clock_.Advance(2000);
+  EXPECT_EQ(registers_, before + 1);
+  EXPECT_EQ(boxes_.shown.size(), 1u);
   calls_.Take(Event(SipEvent::Kind::kWrongPassword));
   EXPECT_EQ(boxes_.shown.size(), 2u);
 }
