@@ -1,0 +1,133 @@
+"""Real SIP software for the SIP tests, each started on loopback by the
+test and never as a system service: kamailio as the registrar and proxy
+(registrations in memory, one password for every account, each request
+and reply logged on its stderr), and baresip as a caller that dials
+through it and cancels when stopped."""
+import os
+import signal
+import socket
+import subprocess
+
+from service_process import Lines
+
+DOMAIN = "example.test"
+KAMAILIO_MODULES = "/usr/lib/x86_64-linux-gnu/kamailio/modules/"
+BARESIP_MODULES = "/usr/lib/baresip/modules"
+
+
+def free_udp_port():
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+KAMAILIO_CFG = """#!KAMAILIO
+debug=2
+log_stderror=yes
+children=1
+disable_tcp=yes
+auto_aliases=no
+listen=udp:127.0.0.1:{port}
+alias="{domain}"
+mpath="{modules}"
+loadmodule "tm.so"
+loadmodule "sl.so"
+loadmodule "pv.so"
+loadmodule "maxfwd.so"
+loadmodule "textops.so"
+loadmodule "siputils.so"
+loadmodule "usrloc.so"
+loadmodule "registrar.so"
+loadmodule "auth.so"
+loadmodule "xlog.so"
+loadmodule "rr.so"
+# Registrations live in memory alone: a restart forgets them.
+modparam("usrloc", "db_mode", 0)
+modparam("registrar", "max_expires", {expires})
+modparam("registrar", "min_expires", 1)
+
+event_route[core:worker-one-init] {{
+  xlog("L_NOTICE", "registrar ready\\n");
+}}
+
+request_route {{
+  xlog("L_NOTICE", "request $rm from $si:$sp user $fU to $tU contact $hdr(Contact)\\n");
+  if (!mf_process_maxfwd_header("10")) {{ sl_send_reply("483", "Too Many Hops"); exit; }}
+  if (is_method("CANCEL")) {{ if (t_check_trans()) t_relay(); exit; }}
+  if (has_totag()) {{
+    if (loose_route()) {{ t_relay(); exit; }}
+    if (is_method("ACK")) {{ if (t_check_trans()) t_relay(); exit; }}
+    sl_send_reply("404", "Not here"); exit;
+  }}
+  if (is_method("REGISTER")) {{
+    if (!pv_www_authenticate("$td", "{password}", "0")) {{ www_challenge("$td", "0"); exit; }}
+    if (save("location")) xlog("L_NOTICE", "saved $tU\\n");
+    exit;
+  }}
+  if (is_present_hf("Route")) loose_route();
+  if (!lookup("location")) {{ sl_send_reply("404", "Not Found"); exit; }}
+  t_on_reply("REPLY");
+  t_relay();
+}}
+
+onreply_route[REPLY] {{
+  xlog("L_NOTICE", "reply $rs $rr from $si:$sp\\n");
+}}
+"""
+
+
+class Registrar(Lines):
+    """kamailio on `port` (a free one unless given), its log read as it comes."""
+
+    def __init__(self, tmp, password, expires, wait, port=None):
+        self.port = port or free_udp_port()
+        self.dir = os.path.join(tmp, f"kamailio-{self.port}")
+        os.makedirs(self.dir, exist_ok=True)
+        cfg = os.path.join(self.dir, "kamailio.cfg")
+        with open(cfg, "w") as f:
+            f.write(KAMAILIO_CFG.format(port=self.port, domain=DOMAIN, modules=KAMAILIO_MODULES,
+                                        expires=expires, password=password))
+        self.proc = subprocess.Popen(["kamailio", "-f", cfg, "-DD", "-E", "-m", "32", "-M", "8",
+                                      "-Y", self.dir], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.PIPE, text=True)
+        super().__init__(self.proc.stderr, wait)
+        self.ready = self.wait_for("registrar ready") is not None
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(timeout=self.wait)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class Caller(Lines):
+    """baresip as "NAME" <sip:USER@DOMAIN>, dialling `to` through the
+    registrar at once; stopping it cancels the call."""
+
+    def __init__(self, tmp, name, user, registrar_port, to, wait):
+        self.dir = os.path.join(tmp, f"baresip-{user}-{free_udp_port()}")
+        os.makedirs(self.dir)
+        with open(os.path.join(self.dir, "config"), "w") as f:
+            f.write(f"sip_listen 127.0.0.1:{free_udp_port()}\nmodule_path {BARESIP_MODULES}\n"
+                    "module account.so\nmodule menu.so\nmodule g711.so\nmodule ausine.so\n"
+                    "module aufile.so\naudio_player aufile,/dev/null\naudio_source ausine,440\n"
+                    "audio_alert aufile,/dev/null\n")
+        with open(os.path.join(self.dir, "accounts"), "w") as f:
+            f.write(f'"{name}" <sip:{user}@{DOMAIN}>;outbound="sip:127.0.0.1:{registrar_port}";'
+                    "regint=0\n")
+        self.proc = subprocess.Popen(["baresip", "-f", self.dir, "-e", f"/dial {to}"],
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        super().__init__(self.proc.stdout, wait)
+
+    def hang_up(self):
+        """Stops it: a call still ringing is cancelled on the way."""
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            self.proc.wait(timeout=self.wait)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()

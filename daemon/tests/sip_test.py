@@ -1,0 +1,169 @@
+#!/usr/bin/python3
+"""hushcalld as a silent extra phone on a SIP account, against a real
+kamailio (registrations in memory, on a free loopback port) and real
+baresip callers, a fake MPRIS player and dbusmock's notification daemon,
+on a session bus of its own (run under dbus-run-session):
+
+    sip_test.py HUSHCALLD FAKE_PLAYER
+
+A ring quiets the player and a missed call (the caller's CANCEL) puts it
+back, the notification naming the caller or saying it is withheld; a
+stranger's INVITE gets 403 and no reaction; a restarted registrar has the
+account again and its next call works; a wrong password is said once and
+not retried within 30 s; and a stop unregisters.
+"""
+import os
+import re
+import socket
+import sys
+import tempfile
+import time
+
+import service_process  # noqa: E402
+from service_process import check, failures  # noqa: E402
+from sip_servers import DOMAIN, Caller, Registrar, free_udp_port  # noqa: E402
+
+hushcalld, fake_player = sys.argv[1], sys.argv[2]
+WAIT = 15.0  # seconds; generous for a loaded machine
+PASSWORD = "s3cret"
+EXPIRES = 10  # what the registrar grants: a restart is noticed at the refresh
+
+player_proc, notifier, control, notifications = service_process.start_peers(fake_player, WAIT)
+
+
+def player_calls():
+    return [str(text) for _, text in control.Calls() if str(text) in ("Pause", "Play")]
+
+
+def until_calls(count):
+    end = time.monotonic() + WAIT
+    while time.monotonic() < end:
+        calls = player_calls()
+        if len(calls) >= count:
+            return calls
+        time.sleep(0.05)
+    return player_calls()
+
+
+def caller_texts():
+    return [str(a[4]) for _, a in notifications.GetMethodCalls("Notify") if str(a[4]).startswith("Call")]
+
+
+def registers(log, user):
+    log.drain()
+    return sum(f"request REGISTER from" in s and f" user {user} " in s for s in log.seen)
+
+
+def ring_and_cancel(name, user, calls_before):
+    caller = Caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
+    try:
+        check(caller.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
+        check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
+    finally:
+        caller.hang_up()
+    check(registrar.wait_for("reply 487 Request Terminated") is not None,
+          "the caller's CANCEL ends the INVITE with 487")
+    check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT)
+    check(registrar.ready, "kamailio is ready")
+    password = os.path.join(tmp, "sip.pw")
+    wrong_password = os.path.join(tmp, "wrong.pw")
+    for path, text in ((password, PASSWORD), (wrong_password, "not-it")):
+        with open(path, "w") as f:
+            f.write(text + "\n")
+        os.chmod(path, 0o600)
+    conf = os.path.join(tmp, "hushcall.conf")
+    wrong_conf = os.path.join(tmp, "wrong.conf")
+    for path, user, secret in ((conf, "604", password), (wrong_conf, "605", wrong_password)):
+        with open(path, "w") as f:
+            f.write("\n".join(["Sources=sip", f"SipAccount=sip:{user}@{DOMAIN}",
+                               f"SipRegistrar=127.0.0.1:{registrar.port}", f"SipPasswordFile={secret}",
+                               "Action=40046", "Popup=1"]) + "\n")
+
+    # A password file that others may read is refused, as MQTT's is.
+    os.chmod(password, 0o644)
+    r = service_process.subprocess.run([hushcalld, "--check", "--config", conf], capture_output=True, text=True)
+    check(r.returncode == 1 and f"SipPasswordFile {password} is open to group or others (mode 0644)" in r.stdout,
+          f"--check refuses a password file others may read: {r.stdout!r}")
+    os.chmod(password, 0o600)
+
+    d = service_process.Daemon(hushcalld, "--config", conf, wait=WAIT)
+    wrong = service_process.Daemon(hushcalld, "--config", wrong_conf, wait=WAIT)
+    wrong_started = time.monotonic()
+    try:
+        check(d.wait_for(f"SIP account sip:604@{DOMAIN} is registered (for {EXPIRES} s") is not None,
+              "it registers with the registrar's expiry")
+        saved = registrar.wait_for("saved 604")
+        check(saved is not None, "kamailio has the account")
+        registrar.drain()
+        contact = next((re.search(r"contact <sip:604@127\.0\.0\.1:(\d+)>", s) for s in registrar.seen
+                        if " user 604 " in s and "contact <sip:604@" in s), None)
+        check(contact is not None, "its contact is on loopback")
+        contact_port = int(contact.group(1)) if contact else 0
+
+        ring_and_cancel("Ann Lee", "+4930123", 0)
+        ring_and_cancel("Anonymous", "anonymous", 2)
+        check(caller_texts() == ["Call from Ann Lee (+4930123)", "Caller withheld"],
+              f"the notifications name the caller, or say it is withheld: {caller_texts()}")
+
+        # A stranger on the LAN: 403, logged, and the music left alone.
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as stranger:
+            stranger.bind(("127.0.0.2", 0))
+            stranger.settimeout(WAIT)
+            port = stranger.getsockname()[1]
+            stranger.sendto((f"INVITE sip:604@127.0.0.1:{contact_port} SIP/2.0\r\n"
+                             f"Via: SIP/2.0/UDP 127.0.0.2:{port};branch=z9hG4bKstray1;rport\r\n"
+                             "Max-Forwards: 70\r\n"
+                             "From: \"Mallory\" <sip:666@127.0.0.2>;tag=s1\r\n"
+                             f"To: <sip:604@{DOMAIN}>\r\nCall-ID: stray1@127.0.0.2\r\nCSeq: 1 INVITE\r\n"
+                             f"Contact: <sip:666@127.0.0.2:{port}>\r\nContent-Length: 0\r\n\r\n").encode(),
+                            ("127.0.0.1", contact_port))
+            try:
+                answer = stranger.recv(4096).decode(errors="replace")
+            except socket.timeout:
+                answer = ""
+        check(answer.startswith("SIP/2.0 403"), f"a stranger's INVITE is answered 403: {answer[:40]!r}")
+        check(d.wait_for("SIP: refused 1 request from elsewhere than the registrar (403), the last "
+                         "from 127.0.0.2") is not None, "and logged")
+        time.sleep(0.5)
+        check(len(player_calls()) == 4, "and the player is left alone")
+
+        # The registrar restarts and forgets: the refresh registers again.
+        registrar.stop()
+        before_restart = registers(registrar, "605")
+        registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT, port=registrar.port)
+        check(registrar.ready, "kamailio is ready again")
+        check(registrar.wait_for("saved 604", wait=3 * EXPIRES) is not None,
+              "the account is registered again after the registrar's restart")
+        ring_and_cancel("Bob", "201", 4)
+
+        # A wrong password: said once, and not tried again within 30 s.
+        time.sleep(max(0.0, wrong_started + 30 - time.monotonic()))
+        wrong.drain()
+        text = f"Hushcall could not sign in to SIP account 605@{DOMAIN}: wrong user or password."
+        told = [str(a[4]) for _, a in notifications.GetMethodCalls("Notify") if str(a[4]) == text]
+        logged = [s for s in wrong.seen if s.startswith(text)]
+        check(len(told) == 1 and len(logged) == 1, f"a wrong password is told once: {told} {logged}")
+        tries = before_restart + registers(registrar, "605")
+        check(tries == 2, f"and is not retried within 30 s: {tries} REGISTERs (the first, and the answer "
+              "to the challenge)")
+
+        # A stop unregisters.
+        check(d.stop() == 0, "it stops on SIGTERM")
+        check(registrar.wait_for(f"contact <sip:604@127.0.0.1:{contact_port}>;expires=0") is not None,
+              "and unregisters on the way")
+    finally:
+        for p in (d, wrong):
+            if p.proc.poll() is None:
+                p.stop()
+        registrar.stop()
+        player_proc.terminate()
+        notifier.terminate()
+
+if failures:
+    print(f"{len(failures)} failed")
+    sys.exit(1)
+print("all passed")
