@@ -2,11 +2,13 @@
 test and never as a system service: kamailio as the registrar and proxy
 (registrations in memory, one password for every account, each request
 and reply logged on its stderr), and baresip as a caller that dials
-through it and cancels when stopped."""
+through it and cancels when stopped, or as another phone on the account
+that answers.""" 
 import os
 import signal
 import socket
 import subprocess
+import wave
 
 from service_process import Lines
 
@@ -104,30 +106,52 @@ class Registrar(Lines):
             self.proc.wait()
 
 
-class Caller(Lines):
-    """baresip as "NAME" <sip:USER@DOMAIN>, dialling `to` through the
-    registrar at once; stopping it cancels the call."""
+class Baresip(Lines):
+    """baresip with one account (an accounts-file line whose address is
+    "NAME" <sip:USER@DOMAIN>), through the registrar at `registrar_port`;
+    `commands` run at its start."""
 
-    def __init__(self, tmp, name, user, registrar_port, to, wait):
+    def __init__(self, tmp, name, user, registrar_port, wait, params="regint=0", commands=()):
         self.dir = os.path.join(tmp, f"baresip-{user}-{free_udp_port()}")
         os.makedirs(self.dir)
+        # What it says once a call is answered: a second of 8 kHz silence,
+        # for the G.711 that it speaks.
+        silence = os.path.join(self.dir, "silence.wav")
+        with wave.open(silence, "wb") as w:
+            w.setnchannels(1)
+            w.setsampwidth(2)
+            w.setframerate(8000)
+            w.writeframes(bytes(16000))
         with open(os.path.join(self.dir, "config"), "w") as f:
             f.write(f"sip_listen 127.0.0.1:{free_udp_port()}\nmodule_path {BARESIP_MODULES}\n"
-                    "module account.so\nmodule menu.so\nmodule g711.so\nmodule ausine.so\n"
-                    "module aufile.so\naudio_player aufile,/dev/null\naudio_source ausine,440\n"
+                    "module account.so\nmodule menu.so\nmodule g711.so\nmodule aufile.so\n"
+                    f"audio_player aufile,/dev/null\naudio_source aufile,{silence}\n"
                     "audio_alert aufile,/dev/null\n")
         with open(os.path.join(self.dir, "accounts"), "w") as f:
             f.write(f'"{name}" <sip:{user}@{DOMAIN}>;outbound="sip:127.0.0.1:{registrar_port}";'
-                    "regint=0\n")
-        self.proc = subprocess.Popen(["baresip", "-f", self.dir, "-e", f"/dial {to}"],
+                    f"{params}\n")
+        args = [a for command in commands for a in ("-e", command)]
+        self.proc = subprocess.Popen(["baresip", "-f", self.dir, *args],
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         super().__init__(self.proc.stdout, wait)
 
-    def hang_up(self):
-        """Stops it: a call still ringing is cancelled on the way."""
+    def stop(self):
+        """Stops it: a call still ringing is cancelled on the way, one
+        answered hung up."""
         self.proc.send_signal(signal.SIGTERM)
         try:
             self.proc.wait(timeout=self.wait)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
+
+
+def caller(tmp, name, user, registrar_port, to, wait):
+    """A caller dialling `to` at once, unregistered."""
+    return Baresip(tmp, name, user, registrar_port, wait, commands=[f"/dial {to}"])
+
+
+def other_phone(tmp, user, password, registrar_port, wait):
+    """Another phone on the account `user`, answering every call at once."""
+    return Baresip(tmp, "Desk phone", user, registrar_port, wait,
+                   params=f"auth_pass={password};regint=60;answermode=auto")

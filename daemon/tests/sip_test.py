@@ -7,7 +7,8 @@ on a session bus of its own (run under dbus-run-session):
     sip_test.py HUSHCALLD FAKE_PLAYER
 
 A ring quiets the player and a missed call (the caller's CANCEL) puts it
-back, the notification naming the caller or saying it is withheld; a
+back, the notification naming the caller or saying it is withheld; a call
+that another phone on the account takes keeps it quiet, its end unknown; a
 stranger's INVITE gets 403 and no reaction; a restarted registrar has the
 account again and its next call works; a wrong password is said once and
 not retried within 30 s; and a stop unregisters.
@@ -21,7 +22,7 @@ import time
 
 import service_process  # noqa: E402
 from service_process import check, failures  # noqa: E402
-from sip_servers import DOMAIN, Caller, Registrar, free_udp_port  # noqa: E402
+from sip_servers import DOMAIN, Registrar, caller, other_phone  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
 WAIT = 15.0  # seconds; generous for a loaded machine
@@ -32,17 +33,11 @@ player_proc, notifier, control, notifications = service_process.start_peers(fake
 
 
 def player_calls():
-    return [str(text) for _, text in control.Calls() if str(text) in ("Pause", "Play")]
+    return service_process.player_calls(control)
 
 
 def until_calls(count):
-    end = time.monotonic() + WAIT
-    while time.monotonic() < end:
-        calls = player_calls()
-        if len(calls) >= count:
-            return calls
-        time.sleep(0.05)
-    return player_calls()
+    return service_process.until_calls(control, count, WAIT)
 
 
 def caller_texts():
@@ -55,12 +50,12 @@ def registers(log, user):
 
 
 def ring_and_cancel(name, user, calls_before):
-    caller = Caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
+    dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
     try:
-        check(caller.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
+        check(dialling.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
         check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
     finally:
-        caller.hang_up()
+        dialling.stop()
     check(registrar.wait_for("reply 487 Request Terminated") is not None,
           "the caller's CANCEL ends the INVITE with 487")
     check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
@@ -139,6 +134,26 @@ with tempfile.TemporaryDirectory() as tmp:
         check(registrar.wait_for("saved 604", wait=3 * EXPIRES) is not None,
               "the account is registered again after the registrar's restart")
         ring_and_cancel("Bob", "201", 4)
+
+        # Another phone on the account takes a call: kamailio cancels this
+        # one's ringing with Reason: SIP;cause=200. Without dialog events the
+        # call's end is not known: the music is left quiet, and the log says why.
+        desk = other_phone(tmp, "604", PASSWORD, registrar.port, WAIT)
+        try:
+            check(registrar.wait_for("saved 604") is not None, "a desk phone registers on the account too")
+            dialling = caller(tmp, "Carol", "202", registrar.port, f"sip:604@{DOMAIN}", WAIT)
+            try:
+                check(until_calls(7)[6:] == ["Pause"], "Carol's ring quiets the player")
+                check(d.wait_for("was taken by another phone; its end is not known") is not None,
+                      "the desk phone takes the call, and the log says its end is not known")
+                check(d.wait_for("the players stay as they are, since how a call went is not known", wait=WAIT)
+                      is not None, "the call counts as over soon, the players left as they are")
+                time.sleep(0.5)
+                check(len(player_calls()) == 7, f"and the music is not put back: {player_calls()}")
+            finally:
+                dialling.stop()
+        finally:
+            desk.stop()
 
         # A wrong password: said once, and not tried again within 30 s.
         time.sleep(max(0.0, wrong_started + 30 - time.monotonic()))

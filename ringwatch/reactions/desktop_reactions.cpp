@@ -58,7 +58,8 @@ void DesktopReactions::KeptQuiet(KeptQuietBecause why) {
   log_.Line(why == KeptQuietBecause::kRestoreOff
                 ? "the calls are over; the players stay as they are (Restore=0)"
                 : "the calls are over; the players stay as they are, since how a call went is "
-                  "not known (heard on the tty alone, or its source went away)");
+                  "not known (heard on the tty alone, taken by another phone, or its source "
+                  "went away)");
 }
 
 }  // namespace hushcall::ringwatch
