@@ -19,6 +19,7 @@
 
 #include "common/status.h"
 #include "ringwatch/posix/errno_status.h"
+#include "ringwatch/sources/sip/dialog_info.h"
 #include "ringwatch/sources/sip/re_handles.h"
 #include "ringwatch/sources/sip/sip_message_reading.h"
 
@@ -64,6 +65,7 @@ class ReSipStack::Thread {
       : config_(std::move(config)), emit_(std::move(emit)) {
     ::tmr_init(&stopTimer_);
     ::tmr_init(&dropTimer_);
+    ::tmr_init(&unsubscribedTimer_);
   }
 
   // The stack's thread: set up, tell `ready`, run until stopped.
@@ -74,6 +76,7 @@ class ReSipStack::Thread {
     if (error == 0) ::re_main(nullptr);
     ::tmr_cancel(&stopTimer_);
     ::tmr_cancel(&dropTimer_);
+    ::tmr_cancel(&unsubscribedTimer_);
     Drop();
     queue_.reset();
     ::libre_close();
@@ -92,7 +95,9 @@ class ReSipStack::Thread {
     ~Call() { ::tmr_cancel(&ringing); }
   };
 
-  static void OnCommand(int id, void*, void* arg) {
+  // libre's callbacks come through C: an exception (bad_alloc) ends the
+  // process here rather than unwinding through libre.
+  static void OnCommand(int id, void*, void* arg) noexcept {
     auto* self = static_cast<Thread*>(arg);
     if (id == kRegisterCommand) self->Register();
     if (id == kStopCommand) self->Stop();
@@ -118,6 +123,8 @@ class ReSipStack::Thread {
     listener_.reset();
     if (sip_) ::sip_close(sip_.get(), true);
     registration_.reset();  // closed first: no unregister goes out
+    subscription_.reset();
+    eventSocket_.reset();
     sip_.reset();
     allowed_.clear();
   }
@@ -170,9 +177,9 @@ class ReSipStack::Thread {
                                                  : config_.account.domain);
     // The registrar as the outbound proxy: its address is the one looked
     // up, and the one that requests may come from. libre adds the <...;lr>.
-    const std::string route =
+    route_ =
         "sip:" + AddressText(target, true) + ";transport=" + TransportName(registrar.transport);
-    const char* routes[] = {route.c_str()};
+    const char* routes[] = {route_.c_str()};
     error = ::sipreg_register(registration_.out(), sip_.get(), requestUri.c_str(), aor.c_str(),
                               nullptr, aor.c_str(), kAskedExpiresS, config_.account.user.c_str(),
                               routes, 1, 0, OnAuth, this, false, OnRegisterAnswer, this, nullptr,
@@ -185,18 +192,24 @@ class ReSipStack::Thread {
 
   // Unregisters and lets the registrar answer, for kSipStopMs at most.
   void Stop() {
+    // This phone leaves the calls that ring it; the others ring on.
+    for (const std::unique_ptr<Call>& call : calls_) {
+      ::sip_treply(call->transaction.slot(), sip_.get(), call->invite.get(), 480,
+                   "Temporarily Unavailable");
+    }
     calls_.clear();
     listener_.reset();
     registration_.reset();  // sends the unregister when registered
+    subscription_.reset();  // and the unsubscribe
     if (!sip_) return ::re_cancel();
-    ::tmr_start(&stopTimer_, kSipStopMs, [](void*) { ::re_cancel(); }, nullptr);
+    ::tmr_start(&stopTimer_, kSipStopMs, [](void*) noexcept { ::re_cancel(); }, nullptr);
     // Takes a reference, given back at OnExit once the last transaction ends.
     ::sip_close(sip_.get(), false);
   }
 
-  static void OnExit(void*) { ::re_cancel(); }
+  static void OnExit(void*) noexcept { ::re_cancel(); }
 
-  static int OnAuth(char** user, char** password, const char*, void* arg) {
+  static int OnAuth(char** user, char** password, const char*, void* arg) noexcept {
     auto* self = static_cast<Thread*>(arg);
     // Without a password a challenge cannot be met: the registrar then
     // refuses, as for a wrong one.
@@ -210,14 +223,16 @@ class ReSipStack::Thread {
     return error;
   }
 
-  static void OnRegisterAnswer(int error, const sip_msg* answer, void* arg) {
+  static void OnRegisterAnswer(int error, const sip_msg* answer, void* arg) noexcept {
     auto* self = static_cast<Thread*>(arg);
     SipEvent event;
     if (error == 0 && answer != nullptr && answer->scode >= 200 && answer->scode < 300) {
       event.kind = SipEvent::Kind::kRegistered;
       self->challenged_ = false;
       event.expiresS = static_cast<int>(::sipreg_proxy_expires(self->registration_.get()));
-      return self->emit_(std::move(event));
+      self->emit_(std::move(event));
+      if (!self->subscription_) self->Subscribe();
+      return;
     }
     if (error == 0 && answer != nullptr &&
         (answer->scode == 401 || answer->scode == 403 || answer->scode == 407)) {
@@ -234,15 +249,90 @@ class ReSipStack::Thread {
     self->emit_(std::move(event));
     // libre would try again on its own; the source says when. Dropped once
     // this answer is done with.
-    ::tmr_start(&self->dropTimer_, 0, [](void* arg) {
+    ::tmr_start(&self->dropTimer_, 0, [](void* arg) noexcept {
       static_cast<Thread*>(arg)->registration_.reset();
+    }, self);
+  }
+
+  // The account's dialog events, asked for once it is registered.
+  void Subscribe() {
+    int error = 0;
+    if (!eventSocket_) {
+      error = ::sipevent_listen(eventSocket_.out(), sip_.get(), 16, 16, nullptr, nullptr);
+    }
+    const std::string aor = SipAccountText(config_.account);
+    const char* routes[] = {route_.c_str()};
+    subscriptionChallenged_ = false;
+    if (error == 0) {
+      error = ::sipevent_subscribe(subscription_.out(), eventSocket_.get(), aor.c_str(), nullptr,
+                                   aor.c_str(), "dialog", nullptr, kAskedExpiresS,
+                                   config_.account.user.c_str(), routes, 1, OnSubscriptionAuth,
+                                   this, false, nullptr, OnNotify, OnSubscriptionClosed, this,
+                                   "Accept: application/dialog-info+xml\r\n");
+    }
+    if (error != 0) {
+      SipEvent event;
+      event.kind = SipEvent::Kind::kDialogEvents;
+      event.why = std::string("they could not be asked for (") + std::strerror(error) + ")";
+      emit_(std::move(event));
+    }
+  }
+
+  static int OnSubscriptionAuth(char** user, char** password, const char*, void* arg) noexcept {
+    auto* self = static_cast<Thread*>(arg);
+    if (self->config_.password.empty() || self->subscriptionChallenged_) return EAUTH;
+    self->subscriptionChallenged_ = true;
+    int error = ::str_dup(user, self->config_.user.c_str());
+    if (error == 0) error = ::str_dup(password, self->config_.password.c_str());
+    return error;
+  }
+
+  static void OnNotify(sip* stack, const sip_msg* notify, void* arg) noexcept {
+    auto* self = static_cast<Thread*>(arg);
+    ::sip_treply(nullptr, stack, notify, 200, "OK");
+    self->subscriptionChallenged_ = false;
+    if (!self->dialogEventsHeard_) {
+      self->dialogEventsHeard_ = true;
+      SipEvent event;
+      event.kind = SipEvent::Kind::kDialogEvents;
+      event.heard = true;
+      self->emit_(std::move(event));
+    }
+    if (!::msg_ctype_cmp(&notify->ctyp, "application", "dialog-info+xml")) return;
+    const std::string_view body(reinterpret_cast<const char*>(::mbuf_buf(notify->mb)),
+                                ::mbuf_get_left(notify->mb));
+    for (const DialogState& dialog : ReadDialogInfo(body)) {
+      if (dialog.state != "terminated") continue;
+      SipEvent event;
+      event.kind = SipEvent::Kind::kDialogEnded;
+      event.callId = dialog.callId;
+      self->emit_(std::move(event));
+    }
+  }
+
+  static void OnSubscriptionClosed(int error, const sip_msg* answer, const sipevent_substate*,
+                                   void* arg) noexcept {
+    auto* self = static_cast<Thread*>(arg);
+    SipEvent event;
+    event.kind = SipEvent::Kind::kDialogEvents;
+    event.why = error != 0 ? std::string("the subscription failed (") + std::strerror(error) + ")"
+                : answer != nullptr && answer->scode >= 300
+                    ? "the phone system answered " + std::to_string(answer->scode) + " " +
+                          std::string(View(answer->reason))
+                    : std::string("the phone system ended the subscription");
+    self->dialogEventsHeard_ = false;
+    self->emit_(std::move(event));
+    // Asked for again at the registration's next refresh; dropped once
+    // libre is done with it.
+    ::tmr_start(&self->unsubscribedTimer_, 0, [](void* arg) noexcept {
+      static_cast<Thread*>(arg)->subscription_.reset();
     }, self);
   }
 
   // Every message as it arrives: the CANCEL's reason is read here, as the
   // server transaction answers a CANCEL before any listener sees it.
   static void OnTrace(bool sent, sip_transp, const sa*, const sa*, const std::uint8_t* bytes,
-                      std::size_t length, void* arg) {
+                      std::size_t length, void* arg) noexcept {
     auto* self = static_cast<Thread*>(arg);
     if (sent || length < 7 || std::memcmp(bytes, "CANCEL ", 7) != 0) return;
     ReRef<mbuf> buffer(::mbuf_alloc(length));
@@ -259,7 +349,7 @@ class ReSipStack::Thread {
                        [&](const sa& a) { return ::sa_cmp(&from, &a, SA_ADDR); });
   }
 
-  static bool OnRequest(const sip_msg* request, void* arg) {
+  static bool OnRequest(const sip_msg* request, void* arg) noexcept {
     auto* self = static_cast<Thread*>(arg);
     sip* stack = self->sip_.get();
     if (!self->Allowed(request->src)) {
@@ -315,7 +405,7 @@ class ReSipStack::Thread {
     emit_(std::move(event));
   }
 
-  static void OnCancel(void* arg) {
+  static void OnCancel(void* arg) noexcept {
     auto* call = static_cast<Call*>(arg);
     Thread* self = call->thread;
     SipEvent event;
@@ -324,7 +414,7 @@ class ReSipStack::Thread {
     self->End(call, 487, "Request Terminated", std::move(event));
   }
 
-  static void OnRangTooLong(void* arg) {
+  static void OnRangTooLong(void* arg) noexcept {
     auto* call = static_cast<Call*>(arg);
     SipEvent event;
     event.kind = SipEvent::Kind::kRingingOver;
@@ -337,6 +427,11 @@ class ReSipStack::Thread {
   ReRef<sip> sip_;
   ReRef<sip_lsnr> listener_;
   ReRef<sipreg> registration_;
+  ReRef<sipevent_sock> eventSocket_;
+  ReRef<sipsub> subscription_;
+  std::string route_;  // the registrar as outbound proxy
+  bool subscriptionChallenged_ = false;
+  bool dialogEventsHeard_ = false;
   std::vector<sa> allowed_;
   std::vector<std::unique_ptr<Call>> calls_;
   std::string cancelledId_;
@@ -344,6 +439,7 @@ class ReSipStack::Thread {
   bool challenged_ = false;  // credentials given since the last success
   tmr stopTimer_{};
   tmr dropTimer_{};
+  tmr unsubscribedTimer_{};
 };
 
 ReSipStack::ReSipStack(EventLoop& loop, SipStackConfig config,

@@ -12,7 +12,10 @@
 //    server transaction; a call that rings 3 minutes with no end answered
 //    480, which ends this phone's part alone (a 6xx would end the call on
 //    every phone);
-//  - OPTIONS (a registrar's keepalive) answered 200.
+//  - OPTIONS (a registrar's keepalive) answered 200;
+//  - once registered, the account's dialog events (RFC 4235) subscribed to,
+//    where the system offers them: they say when a call that another phone
+//    took is over.
 // Destruction unregisters, waiting at most kSipStopMs for the registrar.
 #pragma once
 

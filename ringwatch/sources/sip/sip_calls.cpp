@@ -123,7 +123,12 @@ void SipCalls::Take(const SipEvent& event) {
       Report(event, CallPhase::kRinging, true);
       break;
     case SipEvent::Kind::kCancelled:
-      if (event.answeredElsewhere) {
+      if (event.answeredElsewhere && dialogEvents_) {
+        log_.Line("SIP: call " + event.callId + " was taken by another phone; its end comes "
+                  "from the account's dialog events");
+        takenElsewhere_.insert(event.callId);
+        Report(event, CallPhase::kAnswered, true);
+      } else if (event.answeredElsewhere) {
         // Without the account's dialog events nothing says when that call
         // ends: like a modem's, it counts as over soon, and the music is
         // left as it is.
@@ -135,6 +140,33 @@ void SipCalls::Take(const SipEvent& event) {
         Report(event, CallPhase::kAnswered, false);
       } else {
         log_.Line("SIP: call " + event.callId + " was missed; the caller gave up");
+        Report(event, CallPhase::kEnded, true);
+      }
+      break;
+    case SipEvent::Kind::kDialogEvents:
+      if (event.heard && !dialogEvents_) {
+        log_.Line("SIP: the account's dialog events are heard; a call another phone takes puts "
+                  "the music back at its end");
+        noDialogEventsWhy_.clear();
+      } else if (!event.heard && event.why != noDialogEventsWhy_) {
+        log_.Line("SIP: no dialog events for the account (" + event.why +
+                  "); the end of a call another phone takes is not known");
+        noDialogEventsWhy_ = event.why;
+      }
+      dialogEvents_ = event.heard;
+      // Calls taken elsewhere whose end will not come now end unknown.
+      if (!dialogEvents_) {
+        for (const std::string& id : takenElsewhere_) {
+          SipEvent lost = event;
+          lost.callId = id;
+          Report(lost, CallPhase::kAnswered, false);
+        }
+        takenElsewhere_.clear();
+      }
+      break;
+    case SipEvent::Kind::kDialogEnded:
+      if (takenElsewhere_.erase(event.callId) != 0) {
+        log_.Line("SIP: call " + event.callId + " taken by another phone has ended");
         Report(event, CallPhase::kEnded, true);
       }
       break;

@@ -9,14 +9,16 @@
 //  - any other failure: retried at 2 s doubling to 60 s, the outage told
 //    once, each new reason logged once;
 //  - a CANCEL ends the call, a missed one; with `Reason: SIP;cause=200`
-//    another phone took it, and without the dialog events of the account
-//    its end is not known: the model then leaves the music as it is;
+//    another phone took it: with the account's dialog events heard its end
+//    comes from them, without them it is not known, and the model then
+//    leaves the music as it is;
 //  - requests from elsewhere than the registrar: logged once a minute.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "ringwatch/calls/call_clock.h"
@@ -75,6 +77,9 @@ class SipCalls {
   bool everRegistered_ = false;
   bool wrongPasswordTold_ = false;
   bool unknownEndTold_ = false;
+  bool dialogEvents_ = false;
+  std::string noDialogEventsWhy_;  // logged once a reason
+  std::set<std::string> takenElsewhere_;  // calls whose end the dialog events tell
   RetryBackoff retry_{kSipFirstRetryMs, kSipLastRetryMs};
   DroppedTally refused_{kSipRefusedLogMs};
   std::string lastRefused_;

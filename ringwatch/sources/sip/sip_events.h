@@ -17,6 +17,8 @@ struct SipEvent {
     kCancelled,      // the caller gave up, or another phone took it
     kRingingOver,    // rang too long without a CANCEL; answered 480
     kRefused,        // a request from elsewhere than the registrar, answered 403
+    kDialogEvents,   // the account's dialog events are heard (true) or not (`why`)
+    kDialogEnded,    // the dialog events say that call `callId` is over
   };
   Kind kind = Kind::kRegistered;
   std::string callId;            // the calls' kinds
@@ -26,6 +28,7 @@ struct SipEvent {
   bool answeredElsewhere = false;  // kCancelled: Reason: SIP;cause=200
   std::string why;               // kRegisterFailed: why; kRefused: from where
   int expiresS = 0;              // kRegistered: as the registrar granted
+  bool heard = false;            // kDialogEvents
 };
 
 }  // namespace hushcall::ringwatch

@@ -159,6 +159,30 @@ TEST_F(SipCallsTest, ACallRingsUntilItsCancelAndOneTakenElsewhereHasNoKnownEnd) 
   EXPECT_EQ(log_.Count("its end is not known"), 1u);
 }
 
+TEST_F(SipCallsTest, WithDialogEventsACallTakenElsewhereEndsWithItsDialog) {
+  SipEvent heard = Event(SipEvent::Kind::kDialogEvents);
+  heard.heard = true;
+  calls_.Take(heard);
+  SipEvent taken = Event(SipEvent::Kind::kCancelled, "a@pbx");
+  taken.answeredElsewhere = true;
+  calls_.Take(Event(SipEvent::Kind::kRinging, "a@pbx"));
+  calls_.Take(taken);
+  calls_.Take(Event(SipEvent::Kind::kDialogEnded, "other@pbx"));  // not one of ours
+  calls_.Take(Event(SipEvent::Kind::kDialogEnded, "a@pbx"));
+  calls_.Take(Event(SipEvent::Kind::kDialogEnded, "a@pbx"));  // said again: once is enough
+  // The events stop: a call taken meanwhile has no known end after all.
+  taken.callId = "b@pbx";
+  calls_.Take(Event(SipEvent::Kind::kRinging, "b@pbx"));
+  calls_.Take(taken);
+  SipEvent gone = Event(SipEvent::Kind::kDialogEvents, "", "the phone system answered 489 Bad Event");
+  calls_.Take(gone);
+  calls_.Take(gone);  // asked again at a refresh, and refused again
+  EXPECT_EQ(Said(), (std::vector<std::string>{"a@pbx ringing", "a@pbx answered", "a@pbx ended",
+                                              "b@pbx ringing", "b@pbx answered",
+                                              "b@pbx answered (end unknown)"}));
+  EXPECT_EQ(log_.Count("no dialog events for the account (the phone system answered 489"), 1u);
+}
+
 TEST_F(SipCallsTest, StrangersAreLoggedAtMostOnceAMinuteAndTheStackGoesWithTheSource) {
   calls_.Take(Event(SipEvent::Kind::kRefused, "", "192.168.1.66"));
   for (int i = 0; i < 30; ++i) {
