@@ -5,6 +5,7 @@ and reply logged on its stderr), and baresip as a caller that dials
 through it and cancels when stopped, or as another phone on the account
 that answers.""" 
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -14,6 +15,7 @@ from service_process import Lines
 
 DOMAIN = "example.test"
 KAMAILIO_MODULES = "/usr/lib/x86_64-linux-gnu/kamailio/modules/"
+KAMAILIO_TABLES = "/usr/share/kamailio/dbtext/kamailio"
 BARESIP_MODULES = "/usr/lib/baresip/modules"
 
 
@@ -45,6 +47,20 @@ loadmodule "registrar.so"
 loadmodule "auth.so"
 loadmodule "xlog.so"
 loadmodule "rr.so"
+#!ifdef WITH_DIALOG_EVENTS
+# The dialog event package: the dialogs that pass through are published to
+# the presence server here, which tells the account's subscribers.
+loadmodule "db_text.so"
+loadmodule "dialog.so"
+loadmodule "presence.so"
+loadmodule "presence_dialoginfo.so"
+loadmodule "pua.so"
+loadmodule "pua_dialoginfo.so"
+modparam("presence", "db_url", "text://{db}")
+modparam("pua", "db_url", "text://{db}")
+modparam("presence", "server_address", "sip:127.0.0.1:{port}")
+modparam("pua", "outbound_proxy", "sip:127.0.0.1:{port}")
+#!endif
 # Registrations live in memory alone: a restart forgets them.
 modparam("usrloc", "db_mode", 0)
 modparam("registrar", "max_expires", {expires})
@@ -58,6 +74,16 @@ request_route {{
   xlog("L_NOTICE", "request $rm from $si:$sp user $fU to $tU contact $hdr(Contact)\\n");
   if (!mf_process_maxfwd_header("10")) {{ sl_send_reply("483", "Too Many Hops"); exit; }}
   if (is_method("CANCEL")) {{ if (t_check_trans()) t_relay(); exit; }}
+  if (is_method("SUBSCRIBE|PUBLISH")) {{
+#!ifdef WITH_DIALOG_EVENTS
+    if (!t_newtran()) {{ sl_reply_error(); exit; }}
+    if (is_method("PUBLISH")) handle_publish(); else handle_subscribe();
+    t_release();
+#!else
+    sl_send_reply("489", "Bad Event");
+#!endif
+    exit;
+  }}
   if (has_totag()) {{
     if (loose_route()) {{ t_relay(); exit; }}
     if (is_method("ACK")) {{ if (t_check_trans()) t_relay(); exit; }}
@@ -69,6 +95,12 @@ request_route {{
     exit;
   }}
   if (is_present_hf("Route")) loose_route();
+  if (is_method("INVITE")) {{
+#!ifdef WITH_DIALOG_EVENTS
+    dlg_manage();
+#!endif
+    record_route();
+  }}
   if (!lookup("location")) {{ sl_send_reply("404", "Not Found"); exit; }}
   t_on_reply("REPLY");
   t_relay();
@@ -81,18 +113,25 @@ onreply_route[REPLY] {{
 
 
 class Registrar(Lines):
-    """kamailio on `port` (a free one unless given), its log read as it comes."""
+    """kamailio on `port` (a free one unless given), its log read as it
+    comes; with `dialog_events`, the account's dialog events for whoever
+    subscribes, else SUBSCRIBE is answered 489 Bad Event."""
 
-    def __init__(self, tmp, password, expires, wait, port=None):
+    def __init__(self, tmp, password, expires, wait, port=None, dialog_events=False):
         self.port = port or free_udp_port()
         self.dir = os.path.join(tmp, f"kamailio-{self.port}")
         os.makedirs(self.dir, exist_ok=True)
+        db = os.path.join(self.dir, "db")
+        os.makedirs(db, exist_ok=True)
+        for table in ("version", "presentity", "active_watchers", "watchers", "xcap", "pua"):
+            shutil.copy(os.path.join(KAMAILIO_TABLES, table), db)
         cfg = os.path.join(self.dir, "kamailio.cfg")
         with open(cfg, "w") as f:
             f.write(KAMAILIO_CFG.format(port=self.port, domain=DOMAIN, modules=KAMAILIO_MODULES,
-                                        expires=expires, password=password))
-        self.proc = subprocess.Popen(["kamailio", "-f", cfg, "-DD", "-E", "-m", "32", "-M", "8",
-                                      "-Y", self.dir], stdout=subprocess.DEVNULL,
+                                        expires=expires, password=password, db=db))
+        defines = ["-A", "WITH_DIALOG_EVENTS"] if dialog_events else []
+        self.proc = subprocess.Popen(["kamailio", "-f", cfg, *defines, "-DD", "-E", "-m", "32",
+                                      "-M", "8", "-Y", self.dir], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.PIPE, text=True)
         super().__init__(self.proc.stderr, wait)
         self.ready = self.wait_for("registrar ready") is not None

@@ -8,8 +8,9 @@ on a session bus of its own (run under dbus-run-session):
 
 A ring quiets the player and a missed call (the caller's CANCEL) puts it
 back, the notification naming the caller or saying it is withheld; a call
-that another phone on the account takes keeps it quiet, its end unknown; a
-stranger's INVITE gets 403 and no reaction; a restarted registrar has the
+that another phone on the account takes is put back at its hang-up where
+the registrar offers dialog events, and kept quiet (its end unknown)
+where it doesn't; a stranger's INVITE gets 403 and no reaction; a restarted registrar has the
 account again and its next call works; a wrong password is said once and
 not retried within 30 s; and a stop unregisters.
 """
@@ -61,6 +62,37 @@ def ring_and_cancel(name, user, calls_before):
     check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
 
 
+def taken_by_desk_phone(name, user, calls_before, dialog_events):
+    """A desk phone on the same account answers `name`'s call: kamailio
+    cancels this one's ringing with Reason: SIP;cause=200. With dialog
+    events the caller's hang-up puts the music back; without them the
+    call's end is not known, the music is left quiet and the log says why."""
+    desk = other_phone(tmp, "604", PASSWORD, registrar.port, WAIT)
+    try:
+        check(desk.wait_for("200 OK") is not None, "a desk phone registers on the account too")
+        dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
+        try:
+            check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
+            if dialog_events:
+                check(d.wait_for("was taken by another phone; its end comes from the account's dialog "
+                                 "events") is not None, "the desk phone takes the call")
+            else:
+                check(d.wait_for("was taken by another phone; its end is not known") is not None,
+                      "the desk phone takes the call, and the log says its end is not known")
+                check(d.wait_for("the players stay as they are, since how a call went is not known")
+                      is not None, "the call counts as over soon, the players left as they are")
+                time.sleep(0.5)
+                check(len(player_calls()) == calls_before + 1, f"and not put back: {player_calls()}")
+                control.UserSetStatus("Playing", True)
+        finally:
+            dialling.stop()  # the caller hangs up
+        if dialog_events:
+            check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"],
+                  "the hang-up, told by the dialog events, puts the music back")
+    finally:
+        desk.stop()
+
+
 with tempfile.TemporaryDirectory() as tmp:
     registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT)
     check(registrar.ready, "kamailio is ready")
@@ -99,6 +131,8 @@ with tempfile.TemporaryDirectory() as tmp:
         check(contact is not None, "its contact is on loopback")
         contact_port = int(contact.group(1)) if contact else 0
 
+        check(d.wait_for("no dialog events for the account (the phone system answered 489 Bad Event)")
+              is not None, "a phone system without dialog events is logged")
         ring_and_cancel("Ann Lee", "+4930123", 0)
         ring_and_cancel("Anonymous", "anonymous", 2)
         check(caller_texts() == ["Call from Ann Lee (+4930123)", "Caller withheld"],
@@ -126,34 +160,20 @@ with tempfile.TemporaryDirectory() as tmp:
         time.sleep(0.5)
         check(len(player_calls()) == 4, "and the player is left alone")
 
-        # The registrar restarts and forgets: the refresh registers again.
+        taken_by_desk_phone("Carol", "202", 4, dialog_events=False)
+
+        # The registrar restarts and forgets, now with dialog events: the
+        # refresh registers again and subscribes to them.
         registrar.stop()
         before_restart = registers(registrar, "605")
-        registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT, port=registrar.port)
+        registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT, port=registrar.port, dialog_events=True)
         check(registrar.ready, "kamailio is ready again")
         check(registrar.wait_for("saved 604", wait=3 * EXPIRES) is not None,
               "the account is registered again after the registrar's restart")
-        ring_and_cancel("Bob", "201", 4)
-
-        # Another phone on the account takes a call: kamailio cancels this
-        # one's ringing with Reason: SIP;cause=200. Without dialog events the
-        # call's end is not known: the music is left quiet, and the log says why.
-        desk = other_phone(tmp, "604", PASSWORD, registrar.port, WAIT)
-        try:
-            check(registrar.wait_for("saved 604") is not None, "a desk phone registers on the account too")
-            dialling = caller(tmp, "Carol", "202", registrar.port, f"sip:604@{DOMAIN}", WAIT)
-            try:
-                check(until_calls(7)[6:] == ["Pause"], "Carol's ring quiets the player")
-                check(d.wait_for("was taken by another phone; its end is not known") is not None,
-                      "the desk phone takes the call, and the log says its end is not known")
-                check(d.wait_for("the players stay as they are, since how a call went is not known", wait=WAIT)
-                      is not None, "the call counts as over soon, the players left as they are")
-                time.sleep(0.5)
-                check(len(player_calls()) == 7, f"and the music is not put back: {player_calls()}")
-            finally:
-                dialling.stop()
-        finally:
-            desk.stop()
+        check(d.wait_for("the account's dialog events are heard") is not None,
+              "and its dialog events are subscribed to")
+        ring_and_cancel("Bob", "201", 5)
+        taken_by_desk_phone("Dave", "203", 7, dialog_events=True)
 
         # A wrong password: said once, and not tried again within 30 s.
         time.sleep(max(0.0, wrong_started + 30 - time.monotonic()))
