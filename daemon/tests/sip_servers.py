@@ -4,6 +4,7 @@ test and never as a system service: kamailio as the registrar and proxy
 and reply logged on its stderr), and baresip as a caller that dials
 through it and cancels when stopped, or as another phone on the account
 that answers.""" 
+import json
 import os
 import shutil
 import signal
@@ -148,9 +149,11 @@ class Registrar(Lines):
 class Baresip(Lines):
     """baresip with one account (an accounts-file line whose address is
     "NAME" <sip:USER@DOMAIN>), through the registrar at `registrar_port`;
-    `commands` run at its start."""
+    `commands` run at its start. With `controlled`, it takes commands on
+    ctrl_tcp too, one dial after another without a restart."""
 
-    def __init__(self, tmp, name, user, registrar_port, wait, params="regint=0", commands=()):
+    def __init__(self, tmp, name, user, registrar_port, wait, params="regint=0", commands=(),
+                 controlled=False):
         self.dir = os.path.join(tmp, f"baresip-{user}-{free_udp_port()}")
         os.makedirs(self.dir)
         # What it says once a call is answered: a second of 8 kHz silence,
@@ -161,11 +164,14 @@ class Baresip(Lines):
             w.setsampwidth(2)
             w.setframerate(8000)
             w.writeframes(bytes(16000))
+        self.control_port = free_udp_port()  # free for TCP too, on loopback
         with open(os.path.join(self.dir, "config"), "w") as f:
             f.write(f"sip_listen 127.0.0.1:{free_udp_port()}\nmodule_path {BARESIP_MODULES}\n"
                     "module account.so\nmodule menu.so\nmodule g711.so\nmodule aufile.so\n"
                     f"audio_player aufile,/dev/null\naudio_source aufile,{silence}\n"
                     "audio_alert aufile,/dev/null\n")
+            if controlled:
+                f.write(f"module_app ctrl_tcp.so\nctrl_tcp_listen 127.0.0.1:{self.control_port}\n")
         with open(os.path.join(self.dir, "accounts"), "w") as f:
             f.write(f'"{name}" <sip:{user}@{DOMAIN}>;outbound="sip:127.0.0.1:{registrar_port}";'
                     f"{params}\n")
@@ -173,10 +179,20 @@ class Baresip(Lines):
         self.proc = subprocess.Popen(["baresip", "-f", self.dir, *args],
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         super().__init__(self.proc.stdout, wait)
+        self.control = None
+        if controlled and self.wait_for("baresip is ready") is not None:
+            self.control = socket.create_connection(("127.0.0.1", self.control_port), timeout=wait)
+
+    def command(self, name, params=""):
+        """One command on ctrl_tcp, as a netstring of JSON."""
+        text = json.dumps({"command": name, "params": params, "token": name}).encode()
+        self.control.sendall(str(len(text)).encode() + b":" + text + b",")
 
     def stop(self):
         """Stops it: a call still ringing is cancelled on the way, one
         answered hung up."""
+        if self.control is not None:
+            self.control.close()
         self.proc.send_signal(signal.SIGTERM)
         try:
             self.proc.wait(timeout=self.wait)
