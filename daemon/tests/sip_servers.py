@@ -113,6 +113,45 @@ onreply_route[REPLY] {{
 """
 
 
+def kamailio_args(folder, port, password, expires, dialog_events):
+    """kamailio's command line, its configuration and tables written to
+    `folder`."""
+    db = os.path.join(folder, "db")
+    os.makedirs(db, exist_ok=True)
+    for table in ("version", "presentity", "active_watchers", "watchers", "xcap", "pua"):
+        shutil.copy(os.path.join(KAMAILIO_TABLES, table), db)
+    cfg = os.path.join(folder, "kamailio.cfg")
+    with open(cfg, "w") as f:
+        f.write(KAMAILIO_CFG.format(port=port, domain=DOMAIN, modules=KAMAILIO_MODULES,
+                                    expires=expires, password=password, db=db))
+    defines = ["-A", "WITH_DIALOG_EVENTS"] if dialog_events else []
+    return ["kamailio", "-f", cfg, *defines, "-DD", "-E", "-m", "32", "-M", "8", "-Y", folder]
+
+
+def baresip_args(folder, name, user, registrar_port, params, commands=(), control_port=None):
+    """baresip's command line, its configuration written to `folder`."""
+    os.makedirs(folder, exist_ok=True)
+    # What it says once a call is answered: 30 s of 8 kHz silence, for the
+    # G.711 that it speaks; it hangs up when the file ends.
+    silence = os.path.join(folder, "silence.wav")
+    with wave.open(silence, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(bytes(2 * 8000 * 30))
+    with open(os.path.join(folder, "config"), "w") as f:
+        f.write(f"sip_listen 127.0.0.1:{free_udp_port()}\nmodule_path {BARESIP_MODULES}\n"
+                "module account.so\nmodule menu.so\nmodule g711.so\nmodule aufile.so\n"
+                f"audio_player aufile,/dev/null\naudio_source aufile,{silence}\n"
+                "audio_alert aufile,/dev/null\n")
+        if control_port:
+            f.write(f"module_app ctrl_tcp.so\nctrl_tcp_listen 127.0.0.1:{control_port}\n")
+    with open(os.path.join(folder, "accounts"), "w") as f:
+        f.write(f'"{name}" <sip:{user}@{DOMAIN}>;outbound="sip:127.0.0.1:{registrar_port}";'
+                f"{params}\n")
+    return ["baresip", "-f", folder, *[a for command in commands for a in ("-e", command)]]
+
+
 class Registrar(Lines):
     """kamailio on `port` (a free one unless given), its log read as it
     comes; with `dialog_events`, the account's dialog events for whoever
@@ -121,19 +160,8 @@ class Registrar(Lines):
     def __init__(self, tmp, password, expires, wait, port=None, dialog_events=False):
         self.port = port or free_udp_port()
         self.dir = os.path.join(tmp, f"kamailio-{self.port}")
-        os.makedirs(self.dir, exist_ok=True)
-        db = os.path.join(self.dir, "db")
-        os.makedirs(db, exist_ok=True)
-        for table in ("version", "presentity", "active_watchers", "watchers", "xcap", "pua"):
-            shutil.copy(os.path.join(KAMAILIO_TABLES, table), db)
-        cfg = os.path.join(self.dir, "kamailio.cfg")
-        with open(cfg, "w") as f:
-            f.write(KAMAILIO_CFG.format(port=self.port, domain=DOMAIN, modules=KAMAILIO_MODULES,
-                                        expires=expires, password=password, db=db))
-        defines = ["-A", "WITH_DIALOG_EVENTS"] if dialog_events else []
-        self.proc = subprocess.Popen(["kamailio", "-f", cfg, *defines, "-DD", "-E", "-m", "32",
-                                      "-M", "8", "-Y", self.dir], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.PIPE, text=True)
+        args = kamailio_args(self.dir, self.port, password, expires, dialog_events)
+        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         super().__init__(self.proc.stderr, wait)
         self.ready = self.wait_for("registrar ready") is not None
 
@@ -155,29 +183,10 @@ class Baresip(Lines):
     def __init__(self, tmp, name, user, registrar_port, wait, params="regint=0", commands=(),
                  controlled=False):
         self.dir = os.path.join(tmp, f"baresip-{user}-{free_udp_port()}")
-        os.makedirs(self.dir)
-        # What it says once a call is answered: a second of 8 kHz silence,
-        # for the G.711 that it speaks.
-        silence = os.path.join(self.dir, "silence.wav")
-        with wave.open(silence, "wb") as w:
-            w.setnchannels(1)
-            w.setsampwidth(2)
-            w.setframerate(8000)
-            w.writeframes(bytes(16000))
         self.control_port = free_udp_port()  # free for TCP too, on loopback
-        with open(os.path.join(self.dir, "config"), "w") as f:
-            f.write(f"sip_listen 127.0.0.1:{free_udp_port()}\nmodule_path {BARESIP_MODULES}\n"
-                    "module account.so\nmodule menu.so\nmodule g711.so\nmodule aufile.so\n"
-                    f"audio_player aufile,/dev/null\naudio_source aufile,{silence}\n"
-                    "audio_alert aufile,/dev/null\n")
-            if controlled:
-                f.write(f"module_app ctrl_tcp.so\nctrl_tcp_listen 127.0.0.1:{self.control_port}\n")
-        with open(os.path.join(self.dir, "accounts"), "w") as f:
-            f.write(f'"{name}" <sip:{user}@{DOMAIN}>;outbound="sip:127.0.0.1:{registrar_port}";'
-                    f"{params}\n")
-        args = [a for command in commands for a in ("-e", command)]
-        self.proc = subprocess.Popen(["baresip", "-f", self.dir, *args],
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        args = baresip_args(self.dir, name, user, registrar_port, params, commands,
+                            self.control_port if controlled else None)
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         super().__init__(self.proc.stdout, wait)
         self.control = None
         if controlled and self.wait_for("baresip is ready") is not None:
@@ -210,3 +219,17 @@ def other_phone(tmp, user, password, registrar_port, wait):
     """Another phone on the account `user`, answering every call at once."""
     return Baresip(tmp, "Desk phone", user, registrar_port, wait,
                    params=f"auth_pass={password};regint=60;answermode=auto")
+
+
+if __name__ == "__main__":
+    # For scripts/run_linux.sh: becomes kamailio or baresip as the tests run
+    # them.
+    #   sip_servers.py kamailio FOLDER PORT PASSWORD EXPIRES
+    #   sip_servers.py baresip FOLDER NAME USER REGISTRAR_PORT PARAMS [COMMAND...]
+    import sys
+    what, rest = sys.argv[1], sys.argv[2:]
+    if what == "kamailio":
+        args = kamailio_args(rest[0], int(rest[1]), rest[2], int(rest[3]), dialog_events=True)
+    else:
+        args = baresip_args(rest[0], rest[1], rest[2], int(rest[3]), rest[4], rest[5:])
+    os.execvp(args[0], args)

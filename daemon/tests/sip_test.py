@@ -77,6 +77,8 @@ def taken_by_desk_phone(name, user, calls_before, dialog_events):
             if dialog_events:
                 check(d.wait_for("was taken by another phone; its end comes from the account's dialog "
                                  "events") is not None, "the desk phone takes the call")
+                time.sleep(1.5)
+                check(len(player_calls()) == calls_before + 1, f"and the music stays quiet: {player_calls()}")
             else:
                 check(d.wait_for("was taken by another phone; its end is not known") is not None,
                       "the desk phone takes the call, and the log says its end is not known")
