@@ -9,10 +9,11 @@
 # player's messages on one time line.
 #
 #   scripts/run.sh [volume|pause|stop]      (default: volume, to 30 %)
-#   scripts/run.sh --linux [callmonitor|mqtt] [volume|pause|stop]: the Linux
-#     edition's try-it, hushcalld against a real mpv, with calls from the
-#     modem simulator or a call monitor stand-in, or two services sharing a
-#     call through mosquitto (scripts/run_linux.sh)
+#   scripts/run.sh --linux [callmonitor|mqtt|sip] [volume|pause|stop]: the
+#     Linux edition's try-it, hushcalld against a real mpv, with calls from
+#     the modem simulator or a call monitor stand-in, two services sharing a
+#     call through mosquitto, or a kamailio and baresip callers
+#     (scripts/run_linux.sh)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 [ "${1:-}" = --linux ] && { shift; exec scripts/run_linux.sh "$@"; }

@@ -10,20 +10,25 @@
 # bus and host name of its own, and a mosquitto on a free loopback port; a
 # call at the first one's modem, both players' states before, during and
 # after it, then what the broker carried and both logs.
+# From a SIP phone system: a kamailio on a free loopback port as registrar
+# and presence server, hushcalld registered on it as account 604, baresip
+# callers; a missed call and one that a desk phone on the account answers,
+# the player's state before, while ringing and after each, then the
+# service's log.
 #
-#   scripts/run.sh --linux [callmonitor|mqtt] [volume|pause|stop]
+#   scripts/run.sh --linux [callmonitor|mqtt|sip] [volume|pause|stop]
 #     (default: the modem; volume, to 30 %)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source=modem
-case "${1:-}" in callmonitor | mqtt) source=$1 ;; esac
+case "${1:-}" in callmonitor | mqtt | sip) source=$1 ;; esac
 action=${2:-volume}
 [ $source = modem ] && action=${1:-volume}
 case "$action" in
   volume) code=122 quiet='^PlaybackStatus Playing Volume 0\.3$' ;;
   pause) code=40046 quiet='^PlaybackStatus Paused ' ;;
   stop) code=40047 quiet='^PlaybackStatus Stopped ' ;;
-  *) echo "usage: scripts/run.sh --linux [callmonitor|mqtt] [volume|pause|stop]" >&2; exit 2 ;;
+  *) echo "usage: scripts/run.sh --linux [callmonitor|mqtt|sip] [volume|pause|stop]" >&2; exit 2 ;;
 esac
 if [ -z "${HC_IN_SESSION:-}" ]; then
   scripts/setup.sh || exit 1
@@ -115,6 +120,66 @@ if [ $source = mqtt ]; then
 fi
 
 hc_start_mpv || exit 1
+
+if [ $source = sip ]; then
+  # kamailio and baresip as the tests run them (daemon/tests/sip_servers.py).
+  # Each becomes the server it starts, so that $! is the server.
+  servers=(/usr/bin/python3 daemon/tests/sip_servers.py)
+  port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  "${servers[@]}" kamailio "$HC_WORK/kamailio" "$port" s3cret 60 2>"$HC_WORK/kamailio.log" &
+  HC_PIDS+=($!)
+  hc_wait_for "$HC_WORK/kamailio.log" 'registrar ready' 10 || { echo "run: kamailio did not start" >&2; exit 1; }
+  echo s3cret >"$HC_WORK/sip.password"
+  chmod 600 "$HC_WORK/sip.password"
+  hc_run_service Sources=sip SipAccount=sip:604@example.test "SipRegistrar=127.0.0.1:$port" \
+    "SipPasswordFile=$HC_WORK/sip.password" "Action=$code" Volume=30 Percent=0 Popup=1
+  hc_wait_for "$HC_WORK/hushcalld.log" "dialog events are heard" 10 ||
+    { echo "run: hushcalld did not register" >&2; cat "$HC_WORK/hushcalld.log" >&2; exit 1; }
+  echo "hushcalld against mpv ($HC_MPV), registered as sip:604@example.test at kamailio on" \
+    "127.0.0.1:$port; action: $action"
+  # dial NAME USER [answered]: a call from baresip as NAME, given up after
+  # 2 s, or answered by a desk phone on the account and hung up after 2 s.
+  quieted=0 put_back=0
+  dial() {
+    local desk="" caller before
+    hc_mpv_playing 0.8
+    before=$(hc_mpv_state)
+    echo "  before the call: $before"
+    if [ -n "${3:-}" ]; then
+      "${servers[@]}" baresip "$HC_WORK/desk" "Desk phone" 604 "$port" "auth_pass=s3cret;answermode=auto" \
+        >"$HC_WORK/desk.log" 2>&1 &
+      desk=$!
+      hc_wait_for "$HC_WORK/desk.log" '200 OK' 10
+    fi
+    "${servers[@]}" baresip "$HC_WORK/$2" "$1" "$2" "$port" regint=0 "/dial sip:604@example.test" \
+      >"$HC_WORK/$2.log" 2>&1 &
+    caller=$!
+    hc_until_state "$quiet" && quieted=$((quieted + 1))
+    echo "  ringing:         $(hc_mpv_state)"
+    sleep 2
+    [ -n "$desk" ] && echo "  answered:        $(hc_mpv_state)"
+    kill "$caller"
+    wait "$caller" 2>/dev/null
+    hc_until_state "^${before//./\\.}\$" && put_back=$((put_back + 1))
+    echo "  after it:        $(hc_mpv_state)"
+    if [ -n "$desk" ]; then
+      kill "$desk"
+      wait "$desk" 2>/dev/null
+    fi
+  }
+  echo "call 1, from Ann Lee, missed:"
+  dial "Ann Lee" 201
+  echo "call 2, from Bob, answered by the desk phone:"
+  dial Bob 202 answered
+  echo
+  echo "kamailio's requests and replies:"
+  grep -o '<script>: .*' "$HC_WORK/kamailio.log" | sed 's/^<script>: /  /'
+  echo "hushcalld's log:"
+  sed 's/^/  /' "$HC_WORK/hushcalld.log"
+  echo "calls that quieted the player: $quieted of 2; put back: $put_back of 2"
+  [ "$quieted" -eq 2 ] && [ "$put_back" -eq 2 ]
+  exit
+fi
 
 if [ $source = callmonitor ]; then
   hc_start_callmonitor router || { echo "run: the call monitor stand-in did not start" >&2; exit 1; }
