@@ -121,15 +121,20 @@ class ReSipStack::Thread {
     }
     calls_.clear();
     listener_.reset();
-    if (sip_) ::sip_close(sip_.get(), true);
-    registration_.reset();  // closed first: no unregister goes out
+    // Let go of before the close, which aborts the unregister and
+    // unsubscribe they may send (for the old contact alone) and with it
+    // frees them, and their hold on the stack.
+    registration_.reset();
     subscription_.reset();
+    if (sip_) ::sip_close(sip_.get(), true);
     eventSocket_.reset();
     sip_.reset();
     allowed_.clear();
   }
 
   void Register() {
+    ::tmr_cancel(&dropTimer_);
+    ::tmr_cancel(&unsubscribedTimer_);
     Drop();
     challenged_ = false;
     const SipRegistrar& registrar = config_.registrar;
