@@ -35,12 +35,8 @@ EXPIRES = 10  # what the registrar grants: a restart is noticed at the refresh
 player_proc, notifier, control, notifications = service_process.start_peers(fake_player, WAIT)
 
 
-def player_calls():
-    return service_process.player_calls(control)
-
-
-def until_calls(count):
-    return service_process.until_calls(control, count, WAIT)
+player_calls = service_process.PlayerCalls(control, WAIT)
+until_calls = player_calls.until
 
 
 def caller_texts():
