@@ -22,7 +22,12 @@
 #     receipt of Pause by the player of a second service that hears the
 #     call through mosquitto, p50/p99/max over --calls calls, beside a floor
 #     of mosquitto_pub to linux_floor --mqtt (a bare subscriber making the
-#     same D-Bus calls), the rings spread as in 1.
+#     same D-Bus calls), the rings spread as in 1;
+#  6. the SIP path: from the send of an INVITE by the bench's own caller
+#     (bench/sip_caller.py) through kamailio to the receipt of Pause by the
+#     player of a service registered there, p50/p99/max over --calls calls,
+#     beside linux_floor --sip (a bare UDP socket registered in the same
+#     way, the same D-Bus calls on the relayed INVITE), back to back.
 #
 #   bench/linux.sh [--calls N] [--pairs K] [--idle-s S]
 #
@@ -35,7 +40,8 @@
 #   summary: latency p50 A ms p99 B ms; floor p50 C ms p99 D ms; idle wakeups E/min; rss F KiB;
 #     (on the same line) callmonitor p50 G ms p99 H ms; callmonitor floor p50 I ms p99 J ms;
 #     1 player p50 K ms p99 L ms; 10 players p50 M ms p99 N ms; 50 players p50 O ms p99 P ms;
-#     mqtt hop p50 Q ms p99 R ms; mqtt floor p50 S ms p99 T ms
+#     mqtt hop p50 Q ms p99 R ms; mqtt floor p50 S ms p99 T ms;
+#     sip p50 U ms p99 V ms; sip floor p50 W ms p99 X ms
 set -u
 
 calls=200
@@ -46,7 +52,7 @@ while [ $# -gt 0 ]; do
     --calls) calls=$2; shift 2 ;;
     --pairs) pairs=$2; shift 2 ;;
     --idle-s) idle_s=$2; shift 2 ;;
-    -h|--help) sed -n '2,38p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,45p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -416,6 +422,81 @@ echo "MQTT hop (ms, $((per * pairs)) calls): floor                 p50 $qf50 p99
 echo "target: MQTT hop p99 at most 1.5 x the floor's p99: $(within 1.5 "$q99" "$qf99")" \
   "($q99 ms vs $(awk -v b="$qf99" 'BEGIN { printf "%.3f", 1.5 * b }') ms)"
 
+# 6. The SIP path: a kamailio as the tests run it; a service registered on
+# it and a floor (linux_floor --sip, its UDP port registered by
+# bench/sip_caller.py), each on a bus of its own with its player; one caller
+# of the bench's own sending INVITEs through kamailio, a service's call and
+# a floor's in turn, back to back. The service's call is cancelled once its
+# Pause came, and the service's put back awaited; the floor's is left to
+# the registrar's timeout.
+say "SIP: $calls calls each to a service and a floor, back to back, through kamailio"
+first=${#pids[@]}
+sip_dir=$work/sip
+mkdir -p "$sip_dir/service" "$sip_dir/floor"
+registrar_port=$(python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+/usr/bin/python3 "$root/daemon/tests/sip_servers.py" kamailio "$sip_dir/kamailio" "$registrar_port" s3cret 3600 \
+  </dev/null >"$sip_dir/kamailio.out" 2>&1 &
+pids+=($!)
+wait_for "$sip_dir/kamailio.out" 'registrar ready' 10 || { say "kamailio did not start"; exit 1; }
+dir=$sip_dir/service
+start_bus "$dir"
+start_player "$dir" sip
+echo s3cret >"$dir/sip.password"
+chmod 600 "$dir/sip.password"
+printf 'Enabled=1\nAction=40046\nPopup=0\nSources=sip\nSipAccount=sip:svc@example.test\nSipRegistrar=127.0.0.1:%s\nSipPasswordFile=%s\n' \
+  "$registrar_port" "$dir/sip.password" >"$dir/hushcall.conf"
+DBUS_SESSION_BUS_ADDRESS=$bus "$daemon" --config "$dir/hushcall.conf" >"$dir/out" 2>&1 &
+pids+=($!)
+{ wait_for "$sip_dir/kamailio.out" 'saved svc' 10 && wait_for "$dir/out" 'MPRIS: following' 10; } ||
+  { say "the SIP service did not register"; exit 1; }
+follow "$dir/player.log"
+service_fd=$followed
+dir=$sip_dir/floor
+start_bus "$dir"
+start_player "$dir" sipf
+floor_port=$(python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$root/bench/sip_caller.py" register "$registrar_port" flr s3cret "$floor_port" ||
+  { say "the SIP floor did not register"; exit 1; }
+DBUS_SESSION_BUS_ADDRESS=$bus "$floor" --sip "$floor_port" org.mpris.MediaPlayer2.sipf >"$dir/out" 2>&1 &
+pids+=($!)
+wait_for "$dir/out" '^ready' 10 || { say "the SIP floor did not start"; exit 1; }
+follow "$dir/player.log"
+floor_fd=$followed
+mkfifo "$sip_dir/caller.ctl"
+"$root/bench/sip_caller.py" call "$registrar_port" "$sip_dir/caller.ctl" "$sip_dir/caller.log" \
+  >"$sip_dir/caller.out" 2>&1 &
+pids+=($!)
+wait_for "$sip_dir/caller.out" '^ready' 10 || { say "the SIP caller did not start"; exit 1; }
+exec {ctl}>"$sip_dir/caller.ctl"
+sleep 0.5  # the service's subscription to the account's dialogs
+failed=0
+for ((i = 0; i < calls && failed < 5; i++)); do
+  echo "call svc" >&"$ctl"
+  if await "$service_fd" ' Pause$' 1; then
+    echo "cancel svc" >&"$ctl"
+    await "$service_fd" ' Get PlaybackStatus$' 1 || failed=$((failed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+  sleep 0.05
+  echo "call flr" >&"$ctl"
+  await "$floor_fd" ' Pause$' 1 || failed=$((failed + 1))
+  sleep 0.05
+done
+[ $failed -gt 0 ] && say "SIP: $failed receipts not seen; see the missing counts"
+stop_from "$first"
+exec {ctl}>&- {service_fd}<&- {floor_fd}<&-
+# The caller's transcript, one user's INVITEs at a time.
+grep ' INVITE svc$' "$sip_dir/caller.log" | sed 's/ INVITE svc$/ RING;/' >"$sip_dir/service.log"
+grep ' INVITE flr$' "$sip_dir/caller.log" | sed 's/ INVITE flr$/ RING;/' >"$sip_dir/floor.log"
+read -r p50 p99 pmax pmissing < <(ring_to_pause "$sip_dir/service.log" "$sip_dir/service/player.log" 1 | stats)
+read -r pf50 pf99 pfmax pfmissing < <(ring_to_pause "$sip_dir/floor.log" "$sip_dir/floor/player.log" 1 | stats)
+echo "SIP (ms, $i calls): hushcalld p50 $p50 p99 $p99 max $pmax missing $pmissing"
+echo "SIP (ms, $i calls): floor     p50 $pf50 p99 $pf99 max $pfmax missing $pfmissing"
+echo "target: SIP p99 at most 1.5 x the floor's p99: $(within 1.5 "$p99" "$pf99")" \
+  "($p99 ms vs $(awk -v b="$pf99" 'BEGIN { printf "%.3f", 1.5 * b }') ms)"
+
 echo "summary: latency p50 $s50 ms p99 $s99 ms; floor p50 $f50 ms p99 $f99 ms; idle wakeups $wakeups/min; rss $rss KiB;" \
   "callmonitor p50 $c50 ms p99 $c99 ms; callmonitor floor p50 $cf50 ms p99 $cf99 ms$fan;" \
-  "mqtt hop p50 $q50 ms p99 $q99 ms; mqtt floor p50 $qf50 ms p99 $qf99 ms"
+  "mqtt hop p50 $q50 ms p99 $q99 ms; mqtt floor p50 $qf50 ms p99 $qf99 ms;" \
+  "sip p50 $p50 ms p99 $p99 ms; sip floor p50 $pf50 ms p99 $pf99 ms"

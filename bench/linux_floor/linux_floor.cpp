@@ -1,13 +1,15 @@
 // The least a Linux program can do to quiet a player on a ring, for
 // bench/linux.sh to measure beside hushcalld: a bare poll() on the tty or
 // on a TCP connection to a call monitor, the service's own ring scanner or
-// line reader, or a bare MQTT subscriber taking every message on a topic
-// for a ring; and on each ring the same two D-Bus calls the service makes
-// (the player's properties, then Pause), synchronously.
+// line reader, a bare MQTT subscriber taking every message on a topic
+// for a ring, or a bare UDP socket (registered by bench/sip_caller.py)
+// taking each new INVITE for one; and on each ring the same two D-Bus calls
+// the service makes (the player's properties, then Pause), synchronously.
 //
 //   linux_floor DEVICE BUS_NAME
 //   linux_floor --callmonitor PORT BUS_NAME    (the call monitor on 127.0.0.1)
 //   linux_floor --mqtt PORT TOPIC BUS_NAME     (a broker on 127.0.0.1)
+//   linux_floor --sip PORT BUS_NAME            (INVITEs to 127.0.0.1:PORT)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -18,9 +20,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -111,24 +115,58 @@ int FollowTopic(sd_bus* bus, int port, const char* topic, const char* player) {
   return ::mosquitto_loop_forever(client.get(), -1, 1) == MOSQ_ERR_SUCCESS ? 0 : 1;
 }
 
+// Answers nothing: the registrar's resends of an INVITE are known by their
+// Call-ID and taken once.
+int TakeInvites(sd_bus* bus, int port, const char* player) {
+  hushcall::posix::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (!fd || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    std::perror("linux_floor: bind");
+    return 1;
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+  std::deque<std::string> seen;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, 0);
+    if (n <= 0) continue;
+    const std::string_view text(buffer, static_cast<std::size_t>(n));
+    if (!text.starts_with("INVITE ")) continue;
+    const std::size_t at = text.find("\r\nCall-ID:");
+    const std::string_view rest = at == std::string_view::npos ? text : text.substr(at + 2);
+    const std::string callId(rest.substr(0, rest.find("\r\n")));
+    if (std::find(seen.begin(), seen.end(), callId) != seen.end()) continue;
+    if (seen.size() == 64) seen.pop_front();
+    seen.push_back(callId);
+    PausePlayer(bus, player);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool callMonitor = argc == 4 && std::string(argv[1]) == "--callmonitor";
   const bool mqtt = argc == 5 && std::string(argv[1]) == "--mqtt";
-  if (argc != 3 && !callMonitor && !mqtt) {
+  const bool sip = argc == 4 && std::string(argv[1]) == "--sip";
+  if (argc != 3 && !callMonitor && !mqtt && !sip) {
     std::fprintf(stderr, "usage: linux_floor DEVICE BUS_NAME\n"
                          "       linux_floor --callmonitor PORT BUS_NAME\n"
-                         "       linux_floor --mqtt PORT TOPIC BUS_NAME\n");
+                         "       linux_floor --mqtt PORT TOPIC BUS_NAME\n"
+                         "       linux_floor --sip PORT BUS_NAME\n");
     return 2;
   }
-  if (mqtt) {
+  if (mqtt || sip) {
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) {
       std::fprintf(stderr, "linux_floor: no session bus\n");
       return 1;
     }
-    const int code = FollowTopic(bus, std::atoi(argv[2]), argv[3], argv[4]);
+    const int code = mqtt ? FollowTopic(bus, std::atoi(argv[2]), argv[3], argv[4])
+                          : TakeInvites(bus, std::atoi(argv[2]), argv[3]);
     sd_bus_flush_close_unref(bus);
     return code;
   }
