@@ -62,7 +62,9 @@ int Run(const std::string& path) {
     // Blocked before anything else, so a signal can only arrive as a read.
     SignalWatch signals({SIGTERM, SIGINT, SIGHUP});
     ringwatch::EventLoop loop;
-    Service service(loop, log, path, RemoteSilenceMs());
+    // The process tests' own name server, which finds their registrar.
+    Service service(loop, log, path, RemoteSilenceMs(),
+                    std::string(Env("HUSHCALLD_TEST_NAMESERVER")));
     log.Line("hushcalld " HUSHCALL_VERSION_TEXT " starting; settings file " + path);
     service.Start();
     const auto watch = loop.Add(signals.fd(), EPOLLIN, [&](std::uint32_t) {

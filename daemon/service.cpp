@@ -27,8 +27,12 @@ std::string HostName() {
 }  // namespace
 
 Service::Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
-                 std::int64_t remoteSilenceMs)
-    : loop_(loop), log_(log), configPath_(std::move(configPath)), remoteSilenceMs_(remoteSilenceMs) {}
+                 std::int64_t remoteSilenceMs, std::string sipNameServer)
+    : loop_(loop),
+      log_(log),
+      configPath_(std::move(configPath)),
+      remoteSilenceMs_(remoteSilenceMs),
+      sipNameServer_(std::move(sipNameServer)) {}
 
 Service::~Service() { StopSources(); }
 
@@ -268,6 +272,8 @@ void Service::StartSip() {
   ringwatch::SipStackConfig config;
   config.account = sip.account;
   config.registrar = EffectiveSipRegistrar(sip);
+  config.findRegistrar = sip.registrar.host.empty();
+  config.nameServer = sipNameServer_;
   config.user = sip.user.empty() ? sip.account.user : sip.user;
   if (!sip.passwordFile.empty()) {
     // Read again here: the file may have changed since it was checked.

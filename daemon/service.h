@@ -32,9 +32,11 @@ namespace hushcall::daemon {
 class Service {
  public:
   // `remoteSilenceMs`: how long a call heard through the broker may go
-  // without news; shorter only in tests.
+  // without news; shorter only in tests. `sipNameServer`: the name server
+  // that finds the SIP registrar instead of the system's; tests only.
   Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
-          std::int64_t remoteSilenceMs = ringwatch::kRemoteSilenceMs);
+          std::int64_t remoteSilenceMs = ringwatch::kRemoteSilenceMs,
+          std::string sipNameServer = {});
   ~Service();
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
@@ -78,6 +80,7 @@ class Service {
   ringwatch::Log& log_;
   const std::string configPath_;
   const std::int64_t remoteSilenceMs_;
+  const std::string sipNameServer_;
   ServiceSettings settings_ = DefaultServiceSettings();
   bool lost_ = false;
   // For the service's whole run: the session bus, what quiets players and

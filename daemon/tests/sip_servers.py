@@ -210,6 +210,25 @@ class Baresip(Lines):
             self.proc.wait()
 
 
+class NameServer(Lines):
+    """dnsmasq on a free loopback port, answering for DOMAIN alone from
+    `records` (its --srv-host=... and --host-record=... options), each
+    query logged on its stderr."""
+
+    def __init__(self, records, wait):
+        self.port = free_udp_port()
+        args = ["dnsmasq", "--no-daemon", "--no-resolv", "--no-hosts", f"--port={self.port}",
+                "--listen-address=127.0.0.1", "--bind-interfaces", "--log-queries", "--log-facility=-",
+                f"--local=/{DOMAIN}/", *records]
+        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        super().__init__(self.proc.stderr, wait)
+        self.ready = self.wait_for("cleared cache") is not None
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
 def caller(tmp, name, user, registrar_port, to, wait):
     """A caller dialling `to` at once, unregistered."""
     return Baresip(tmp, name, user, registrar_port, wait, commands=[f"/dial {to}"])

@@ -129,6 +129,7 @@ class ReSipStack::Thread {
     if (sip_) ::sip_close(sip_.get(), true);
     eventSocket_.reset();
     sip_.reset();
+    dnsClient_.reset();
     allowed_.clear();
   }
 
@@ -137,10 +138,47 @@ class ReSipStack::Thread {
     ::tmr_cancel(&unsubscribedTimer_);
     Drop();
     challenged_ = false;
-    const SipRegistrar& registrar = config_.registrar;
-    if (registrar.transport == SipTransport::kTls) {
+    if (config_.registrar.transport == SipTransport::kTls) {
       return Failed("TLS is not supported yet; use transport=udp or transport=tcp");
     }
+    std::string why = config_.findRegistrar ? SetUpToFind() : SetUpAtRegistrar();
+    int error = 0;
+    if (why.empty()) {
+      ::sip_set_trace_handler(sip_.get(), OnTrace);
+      error = ::sip_listen(listener_.out(), sip_.get(), true, OnRequest, this);
+      if (error != 0) why = std::string("SIP could not be set up (") + std::strerror(error) + ")";
+    }
+    if (!why.empty()) {
+      Drop();
+      return Failed(std::move(why));
+    }
+    const std::string scheme = config_.account.sips ? "sips:" : "sip:";
+    const std::string aor = SipAccountText(config_.account);
+    const std::string requestUri = scheme + HostText(config_.account.domain);
+    const char* routes[] = {route_.c_str()};
+    error = ::sipreg_register(registration_.out(), sip_.get(), requestUri.c_str(), aor.c_str(),
+                              nullptr, aor.c_str(), kAskedExpiresS, config_.account.user.c_str(),
+                              routes, RouteCount(), 0, OnAuth, this, false, OnRegisterAnswer, this,
+                              nullptr, nullptr);
+    if (error != 0) {
+      Drop();
+      return Failed(std::string("the REGISTER could not be sent (") + std::strerror(error) + ")");
+    }
+  }
+
+  static std::string HostText(const std::string& host) {
+    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  }
+
+  // The registrar as the outbound proxy where it is given; none where
+  // libre finds it from the request's domain.
+  std::uint32_t RouteCount() const { return route_.empty() ? 0 : 1; }
+
+  // SipRegistrar given: its name looked up (A/AAAA alone where a port is
+  // given), the stack bound where this machine sends to it from, and only
+  // its addresses may send requests. Returns why it failed, or nothing.
+  std::string SetUpAtRegistrar() {
+    const SipRegistrar& registrar = config_.registrar;
     const bool udp = registrar.transport == SipTransport::kUdp;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -149,50 +187,83 @@ class ReSipStack::Thread {
     const int lookup = ::getaddrinfo(registrar.host.c_str(), std::to_string(registrar.port).c_str(),
                                      &hints, &found);
     if (lookup != 0) {
-      return Failed("the registrar " + registrar.host + " was not found (" +
-                    ::gai_strerror(lookup) + ")");
+      return "the registrar " + registrar.host + " was not found (" + ::gai_strerror(lookup) + ")";
     }
     for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
       sa address{};
       if (::sa_set_sa(&address, a->ai_addr) == 0) allowed_.push_back(address);
     }
     ::freeaddrinfo(found);
-    if (allowed_.empty()) return Failed("the registrar " + registrar.host + " has no address");
+    if (allowed_.empty()) return "the registrar " + registrar.host + " has no address";
     const sa& target = allowed_.front();
     sa local{};
     if (const int error = SourceAddressFor(target, local)) {
-      return Failed("the registrar at " + AddressText(target, true) + " cannot be reached (" +
-                    std::strerror(error) + ")");
+      return "the registrar at " + AddressText(target, true) + " cannot be reached (" +
+             std::strerror(error) + ")";
     }
-    const sip_transp transport = udp ? SIP_TRANSP_UDP : SIP_TRANSP_TCP;
     int error = ::sip_alloc(sip_.out(), nullptr, 16, 16, 16, "Hushcall", OnExit, this);
-    if (error == 0) {
-      ::sip_set_trace_handler(sip_.get(), OnTrace);
-      error = ::sip_transp_add(sip_.get(), transport, &local);
-    }
-    if (error == 0) error = ::sip_listen(listener_.out(), sip_.get(), true, OnRequest, this);
-    if (error != 0) {
-      Drop();
-      return Failed(std::string("SIP could not be set up (") + std::strerror(error) + ")");
-    }
-    const std::string scheme = config_.account.sips ? "sips:" : "sip:";
-    const std::string aor = SipAccountText(config_.account);
-    const std::string requestUri = scheme + (config_.account.domain.find(':') != std::string::npos
-                                                 ? "[" + config_.account.domain + "]"
-                                                 : config_.account.domain);
-    // The registrar as the outbound proxy: its address is the one looked
-    // up, and the one that requests may come from. libre adds the <...;lr>.
+    if (error == 0) error = ::sip_transp_add(sip_.get(), udp ? SIP_TRANSP_UDP : SIP_TRANSP_TCP, &local);
+    if (error != 0) return std::string("SIP could not be set up (") + std::strerror(error) + ")";
+    // Its address is the one looked up, and the one that requests may come
+    // from. libre adds the <...;lr>.
     route_ =
         "sip:" + AddressText(target, true) + ";transport=" + TransportName(registrar.transport);
-    const char* routes[] = {route_.c_str()};
-    error = ::sipreg_register(registration_.out(), sip_.get(), requestUri.c_str(), aor.c_str(),
-                              nullptr, aor.c_str(), kAskedExpiresS, config_.account.user.c_str(),
-                              routes, 1, 0, OnAuth, this, false, OnRegisterAnswer, this, nullptr,
-                              nullptr);
-    if (error != 0) {
-      Drop();
-      return Failed(std::string("the REGISTER could not be sent (") + std::strerror(error) + ")");
+    return {};
+  }
+
+  // No SipRegistrar: libre finds the registrar from the account's domain
+  // with a DNS client of its own (NAPTR, SRV, then A/AAAA), again at each
+  // refresh. Requests may come from where it answered from.
+  std::string SetUpToFind() {
+    sa servers[8] = {};
+    std::uint32_t count = 8;
+    if (!config_.nameServer.empty()) {
+      const std::string& text = config_.nameServer;
+      if (::sa_decode(&servers[0], text.data(), text.size()) != 0 &&
+          ::sa_set_str(&servers[0], text.c_str(), 53) != 0) {
+        return "the name server " + text + " is not an address";
+      }
+      count = 1;
+    } else {
+      char searchDomain[256] = "";
+      if (const int error = ::dns_srv_get(searchDomain, sizeof searchDomain, servers, &count);
+          error != 0 || count == 0) {
+        return std::string("no name server is known (") + std::strerror(error ? error : ENOENT) +
+               ")";
+      }
     }
+    int error = ::dnsc_alloc(dnsClient_.out(), nullptr, servers, count);
+    if (error == 0) {
+      error = ::sip_alloc(sip_.out(), dnsClient_.get(), 16, 16, 16, "Hushcall", OnExit, this);
+    }
+    // libre takes the first transport of the registrar's address family:
+    // one of each kind per family, bound where this machine sends from by
+    // default; on loopback when it has no route out.
+    bool bound = false;
+    for (const int family : {AF_INET, AF_INET6}) {
+      sa local{};
+      if (error != 0 || ::net_default_source_addr_get(family, &local) != 0 ||
+          !::sa_isset(&local, SA_ADDR) || ::sa_is_any(&local) || ::sa_is_linklocal(&local)) {
+        continue;
+      }
+      ::sa_set_port(&local, 0);
+      error = AddTransports(local);
+      bound = error == 0;
+    }
+    if (error == 0 && !bound) {
+      sa loopback{};
+      ::sa_set_str(&loopback, "127.0.0.1", 0);
+      error = AddTransports(loopback);
+    }
+    if (error != 0) return std::string("SIP could not be set up (") + std::strerror(error) + ")";
+    route_.clear();
+    return {};
+  }
+
+  int AddTransports(const sa& local) {
+    int error = ::sip_transp_add(sip_.get(), SIP_TRANSP_UDP, &local);
+    if (error == 0) error = ::sip_transp_add(sip_.get(), SIP_TRANSP_TCP, &local);
+    return error;
   }
 
   // Unregisters and lets the registrar answer, for kSipStopMs at most.
@@ -234,6 +305,10 @@ class ReSipStack::Thread {
     if (error == 0 && answer != nullptr && answer->scode >= 200 && answer->scode < 300) {
       event.kind = SipEvent::Kind::kRegistered;
       self->challenged_ = false;
+      // The registrar found through DNS is known by its answer.
+      if (self->config_.findRegistrar && !self->Allowed(answer->src)) {
+        self->allowed_.push_back(answer->src);
+      }
       event.expiresS = static_cast<int>(::sipreg_proxy_expires(self->registration_.get()));
       self->emit_(std::move(event));
       if (!self->subscription_) self->Subscribe();
@@ -244,8 +319,11 @@ class ReSipStack::Thread {
       event.kind = SipEvent::Kind::kWrongPassword;
     } else {
       event.kind = SipEvent::Kind::kRegisterFailed;
-      event.why = error != 0 ? std::string("the registrar did not answer (") +
-                                   std::strerror(error) + ")"
+      event.why = error != 0 && error != ETIMEDOUT && self->config_.findRegistrar
+                      ? "no registrar of " + self->config_.account.domain +
+                            " was found or reached (" + std::strerror(error) + ")"
+                  : error != 0 ? std::string("the registrar did not answer (") +
+                                     std::strerror(error) + ")"
                   : answer != nullptr
                       ? "the registrar answered " + std::to_string(answer->scode) + " " +
                             std::string(View(answer->reason))
@@ -271,7 +349,8 @@ class ReSipStack::Thread {
     if (error == 0) {
       error = ::sipevent_subscribe(subscription_.out(), eventSocket_.get(), aor.c_str(), nullptr,
                                    aor.c_str(), "dialog", nullptr, kAskedExpiresS,
-                                   config_.account.user.c_str(), routes, 1, OnSubscriptionAuth,
+                                   config_.account.user.c_str(), routes, RouteCount(),
+                                   OnSubscriptionAuth,
                                    this, false, nullptr, OnNotify, OnSubscriptionClosed, this,
                                    "Accept: application/dialog-info+xml\r\n");
     }
@@ -429,12 +508,13 @@ class ReSipStack::Thread {
   const SipStackConfig config_;
   std::function<void(SipEvent)> emit_;
   ReRef<mqueue> queue_;
+  ReRef<dnsc> dnsClient_;  // where the registrar is found through DNS
   ReRef<sip> sip_;
   ReRef<sip_lsnr> listener_;
   ReRef<sipreg> registration_;
   ReRef<sipevent_sock> eventSocket_;
   ReRef<sipsub> subscription_;
-  std::string route_;  // the registrar as outbound proxy
+  std::string route_;  // the registrar as outbound proxy; empty: found from the domain
   bool subscriptionChallenged_ = false;
   bool dialogEventsHeard_ = false;
   std::vector<sa> allowed_;

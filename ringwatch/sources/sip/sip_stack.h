@@ -24,6 +24,10 @@ class SipStack {
 struct SipStackConfig {
   SipAccount account;
   SipRegistrar registrar;  // effective: host, port and transport all set
+  // No SipRegistrar: the registrar is found from the account's domain as
+  // SIP finds it (NAPTR, SRV, then A/AAAA; RFC 3263).
+  bool findRegistrar = false;
+  std::string nameServer;  // address[:port] to ask instead of the system's; tests only
   std::string user;        // the sign-in name
   std::string password;    // empty: none
 };
