@@ -62,9 +62,11 @@ int Run(const std::string& path) {
     // Blocked before anything else, so a signal can only arrive as a read.
     SignalWatch signals({SIGTERM, SIGINT, SIGHUP});
     ringwatch::EventLoop loop;
-    // The process tests' own name server, which finds their registrar.
+    // The process tests' own name server, which finds their registrar, and
+    // their own CA, which signed its certificate.
     Service service(loop, log, path, RemoteSilenceMs(),
-                    std::string(Env("HUSHCALLD_TEST_NAMESERVER")));
+                    std::string(Env("HUSHCALLD_TEST_NAMESERVER")),
+                    std::string(Env("HUSHCALLD_TEST_SIP_CA_FILE")));
     log.Line("hushcalld " HUSHCALL_VERSION_TEXT " starting; settings file " + path);
     service.Start();
     const auto watch = loop.Add(signals.fd(), EPOLLIN, [&](std::uint32_t) {

@@ -27,12 +27,14 @@ std::string HostName() {
 }  // namespace
 
 Service::Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
-                 std::int64_t remoteSilenceMs, std::string sipNameServer)
+                 std::int64_t remoteSilenceMs, std::string sipNameServer,
+                 std::string sipCaFile)
     : loop_(loop),
       log_(log),
       configPath_(std::move(configPath)),
       remoteSilenceMs_(remoteSilenceMs),
-      sipNameServer_(std::move(sipNameServer)) {}
+      sipNameServer_(std::move(sipNameServer)),
+      sipCaFile_(std::move(sipCaFile)) {}
 
 Service::~Service() { StopSources(); }
 
@@ -274,6 +276,7 @@ void Service::StartSip() {
   config.registrar = EffectiveSipRegistrar(sip);
   config.findRegistrar = sip.registrar.host.empty();
   config.nameServer = sipNameServer_;
+  config.caFile = sipCaFile_;
   config.user = sip.user.empty() ? sip.account.user : sip.user;
   if (!sip.passwordFile.empty()) {
     // Read again here: the file may have changed since it was checked.

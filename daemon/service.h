@@ -33,10 +33,12 @@ class Service {
  public:
   // `remoteSilenceMs`: how long a call heard through the broker may go
   // without news; shorter only in tests. `sipNameServer`: the name server
-  // that finds the SIP registrar instead of the system's; tests only.
+  // that finds the SIP registrar instead of the system's; `sipCaFile`: a CA
+  // that the registrar's certificate may come from beside the system's;
+  // both tests only.
   Service(ringwatch::EventLoop& loop, ringwatch::Log& log, std::string configPath,
           std::int64_t remoteSilenceMs = ringwatch::kRemoteSilenceMs,
-          std::string sipNameServer = {});
+          std::string sipNameServer = {}, std::string sipCaFile = {});
   ~Service();
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
@@ -81,6 +83,7 @@ class Service {
   const std::string configPath_;
   const std::int64_t remoteSilenceMs_;
   const std::string sipNameServer_;
+  const std::string sipCaFile_;
   ServiceSettings settings_ = DefaultServiceSettings();
   bool lost_ = false;
   // For the service's whole run: the session bus, what quiets players and

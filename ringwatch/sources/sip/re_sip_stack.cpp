@@ -3,6 +3,10 @@
 #include "ringwatch/sources/sip/re_sip_stack.h"
 
 #include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -130,6 +134,7 @@ class ReSipStack::Thread {
     eventSocket_.reset();
     sip_.reset();
     dnsClient_.reset();
+    tls_.reset();
     allowed_.clear();
   }
 
@@ -138,10 +143,8 @@ class ReSipStack::Thread {
     ::tmr_cancel(&unsubscribedTimer_);
     Drop();
     challenged_ = false;
-    if (config_.registrar.transport == SipTransport::kTls) {
-      return Failed("TLS is not supported yet; use transport=udp or transport=tcp");
-    }
-    std::string why = config_.findRegistrar ? SetUpToFind() : SetUpAtRegistrar();
+    std::string why = SetUpTls();
+    if (why.empty()) why = config_.findRegistrar ? SetUpToFind() : SetUpAtRegistrar();
     int error = 0;
     if (why.empty()) {
       ::sip_set_trace_handler(sip_.get(), OnTrace);
@@ -180,6 +183,7 @@ class ReSipStack::Thread {
   std::string SetUpAtRegistrar() {
     const SipRegistrar& registrar = config_.registrar;
     const bool udp = registrar.transport == SipTransport::kUdp;
+    const bool tls = registrar.transport == SipTransport::kTls;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = udp ? SOCK_DGRAM : SOCK_STREAM;
@@ -202,7 +206,11 @@ class ReSipStack::Thread {
              std::strerror(error) + ")";
     }
     int error = ::sip_alloc(sip_.out(), nullptr, 16, 16, 16, "Hushcall", OnExit, this);
-    if (error == 0) error = ::sip_transp_add(sip_.get(), udp ? SIP_TRANSP_UDP : SIP_TRANSP_TCP, &local);
+    if (error == 0) {
+      error = tls   ? ::sip_transp_add(sip_.get(), SIP_TRANSP_TLS, &local, tls_.get())
+              : udp ? ::sip_transp_add(sip_.get(), SIP_TRANSP_UDP, &local)
+                    : ::sip_transp_add(sip_.get(), SIP_TRANSP_TCP, &local);
+    }
     if (error != 0) return std::string("SIP could not be set up (") + std::strerror(error) + ")";
     // Its address is the one looked up, and the one that requests may come
     // from. libre adds the <...;lr>.
@@ -256,14 +264,83 @@ class ReSipStack::Thread {
       error = AddTransports(loopback);
     }
     if (error != 0) return std::string("SIP could not be set up (") + std::strerror(error) + ")";
-    route_.clear();
+    // A sips: account is reached over TLS alone (SRV _sips._tcp); libre
+    // takes a transport from a sip: route only.
+    route_ = config_.account.sips ? "sip:" + HostText(config_.account.domain) + ";transport=tls"
+                                  : std::string();
     return {};
   }
 
+  // What the account's scheme may use, as RFC 3263 queries for it: TLS
+  // (_sips._tcp) for a sips: account, UDP and TCP (_sip._udp, _sip._tcp)
+  // for a sip: one.
   int AddTransports(const sa& local) {
+    if (config_.account.sips) {
+      return ::sip_transp_add(sip_.get(), SIP_TRANSP_TLS, &local, tls_.get());
+    }
     int error = ::sip_transp_add(sip_.get(), SIP_TRANSP_UDP, &local);
     if (error == 0) error = ::sip_transp_add(sip_.get(), SIP_TRANSP_TCP, &local);
     return error;
+  }
+
+  // TLS as a client: libre 1.1.0 checks neither the registrar's chain nor
+  // its name, so its OpenSSL context is told to, against the system's CAs
+  // (and the tests' own) and the name the registrar was asked for: the
+  // account's domain where DNS found it (RFC 5922), else SipRegistrar's host.
+  std::string SetUpTls() {
+    certificateRefused_.clear();
+    if (config_.registrar.transport != SipTransport::kTls) return {};
+    const std::string& name =
+        config_.findRegistrar ? config_.account.domain : config_.registrar.host;
+    if (const int error = ::tls_alloc(tls_.out(), TLS_METHOD_SSLV23, nullptr, nullptr)) {
+      return std::string("TLS could not be set up (") + std::strerror(error) + ")";
+    }
+    SSL_CTX* context = ::tls_openssl_context(tls_.get());
+    std::string why;
+    if (::SSL_CTX_set_default_verify_paths(context) != 1) {
+      why = "the system's certificate authorities could not be read";
+    } else if (!config_.caFile.empty() && ::tls_add_ca(tls_.get(), config_.caFile.c_str()) != 0) {
+      why = "the certificate authority " + config_.caFile + " could not be read";
+    } else {
+      X509_VERIFY_PARAM* check = ::SSL_CTX_get0_param(context);
+      ::X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+      sa literal{};
+      const int set = ::sa_set_str(&literal, name.c_str(), 0) == 0
+                          ? ::X509_VERIFY_PARAM_set1_ip_asc(check, name.c_str())
+                          : ::X509_VERIFY_PARAM_set1_host(check, name.c_str(), 0);
+      if (set != 1 || ::SSL_CTX_set_ex_data(context, ContextIndex(), this) != 1) {
+        why = "TLS could not be set up for " + name;
+      }
+    }
+    if (!why.empty()) {
+      ::ERR_clear_error();
+      tls_.reset();
+      return why;
+    }
+    ::SSL_CTX_set_verify(context, SSL_VERIFY_PEER, OnVerify);
+    return {};
+  }
+
+  // Where a context keeps its thread, for OnVerify.
+  static int ContextIndex() {
+    static const int index = ::SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+  }
+
+  // OpenSSL's verdict on each certificate of the registrar's chain: the
+  // first refusal is kept to say why the registration failed.
+  static int OnVerify(int ok, X509_STORE_CTX* store) noexcept {
+    if (ok == 1) return ok;
+    auto* ssl = static_cast<SSL*>(
+        ::X509_STORE_CTX_get_ex_data(store, ::SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* self = ssl == nullptr ? nullptr
+                                : static_cast<Thread*>(::SSL_CTX_get_ex_data(
+                                      ::SSL_get_SSL_CTX(ssl), ContextIndex()));
+    if (self != nullptr && self->certificateRefused_.empty()) {
+      self->certificateRefused_ =
+          ::X509_verify_cert_error_string(::X509_STORE_CTX_get_error(store));
+    }
+    return ok;
   }
 
   // Unregisters and lets the registrar answer, for kSipStopMs at most.
@@ -319,7 +396,12 @@ class ReSipStack::Thread {
       event.kind = SipEvent::Kind::kWrongPassword;
     } else {
       event.kind = SipEvent::Kind::kRegisterFailed;
-      event.why = error != 0 && error != ETIMEDOUT && self->config_.findRegistrar
+      const std::string& name = self->config_.findRegistrar ? self->config_.account.domain
+                                                            : self->config_.registrar.host;
+      event.why = error != 0 && !self->certificateRefused_.empty()
+                      ? "the registrar's certificate was refused for " + name + " (" +
+                            self->certificateRefused_ + ")"
+                  : error != 0 && error != ETIMEDOUT && self->config_.findRegistrar
                       ? "no registrar of " + self->config_.account.domain +
                             " was found or reached (" + std::strerror(error) + ")"
                   : error != 0 ? std::string("the registrar did not answer (") +
@@ -329,6 +411,7 @@ class ReSipStack::Thread {
                             std::string(View(answer->reason))
                       : std::string("the registration failed");
     }
+    self->certificateRefused_.clear();
     self->emit_(std::move(event));
     // libre would try again on its own; the source says when. Dropped once
     // this answer is done with.
@@ -509,6 +592,8 @@ class ReSipStack::Thread {
   std::function<void(SipEvent)> emit_;
   ReRef<mqueue> queue_;
   ReRef<dnsc> dnsClient_;  // where the registrar is found through DNS
+  ReRef<tls> tls_;         // where it may be reached over TLS
+  std::string certificateRefused_;  // why, since the last try
   ReRef<sip> sip_;
   ReRef<sip_lsnr> listener_;
   ReRef<sipreg> registration_;

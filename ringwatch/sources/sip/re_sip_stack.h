@@ -7,6 +7,8 @@
 // On the stack's thread:
 //  - registration: sipreg with the registrar's expiry, refreshed by libre;
 //    without SipRegistrar, libre finds the registrar through DNS itself;
+//  - TLS for a sips: account or transport=tls, the registrar's certificate
+//    checked here, as libre 1.1.0 does not;
 //    a failure drops it, and the source says when to try again;
 //  - requests only from the registrar's addresses, others answered 403;
 //  - an INVITE answered 180 and never more; its CANCEL answered 487 by the

@@ -28,6 +28,7 @@ struct SipStackConfig {
   // SIP finds it (NAPTR, SRV, then A/AAAA; RFC 3263).
   bool findRegistrar = false;
   std::string nameServer;  // address[:port] to ask instead of the system's; tests only
+  std::string caFile;      // a CA trusted beside the system's; tests only
   std::string user;        // the sign-in name
   std::string password;    // empty: none
 };
