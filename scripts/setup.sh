@@ -15,7 +15,8 @@ need=(cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
       mingw-w64-tools wine wine64 libwine-dev xvfb x11-apps imagemagick procps nsis fonts-wine
       pkg-config libsystemd-dev python3-dbusmock python3-dbus python3-gi dbus-daemon mpv mpv-mpris
       sox lintian systemd libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev libssl-dev
-      libre-dev libexpat1-dev baresip kamailio kamailio-presence-modules dnsmasq-base)
+      libre-dev libexpat1-dev baresip kamailio kamailio-presence-modules
+      kamailio-tls-modules dnsmasq-base)
 [[ " $arches " == *" win32 "* ]] && need+=(wine32:i386)
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""How hushcalld reaches its SIP registrar, against a real kamailio, a real
+"""How hushcalld reaches its SIP registrar, against a real kamailio (UDP,
+and TLS with a throwaway CA given by HUSHCALLD_TEST_SIP_CA_FILE), a real
 dnsmasq as the name server (given by HUSHCALLD_TEST_NAMESERVER) and a real
 baresip caller, each on a free loopback port, with a fake MPRIS player on a
 session bus of its own (run under dbus-run-session):
@@ -7,11 +8,15 @@ session bus of its own (run under dbus-run-session):
     sip_registrar_test.py HUSHCALLD FAKE_PLAYER
 
 An account with no SipRegistrar registers at the registrar that its
-domain's SRV record names, and a call through it rings.
+domain's SRV record names, and a call through it rings; so does a sips:
+account, over TLS, and one whose SipRegistrar says transport=tls; a
+registrar whose certificate is for another name is refused, said once, and
+tried again on the backoff.
 """
 import os
 import sys
 import tempfile
+import time
 
 import service_process  # noqa: E402
 from service_process import check, failures  # noqa: E402
@@ -46,12 +51,18 @@ with tempfile.TemporaryDirectory() as tmp:
     with open(password, "w") as f:
         f.write(PASSWORD + "\n")
     os.chmod(password, 0o600)
-    registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT)
+    registrar = Registrar(tmp, PASSWORD, EXPIRES, WAIT, tls_names=[f"DNS:{DOMAIN}", "IP:127.0.0.1"])
     check(registrar.ready, "kamailio is ready")
+    # other.test's registrar is example.test's, whose certificate is not
+    # for other.test.
     names = NameServer([f"--srv-host=_sip._udp.{DOMAIN},registrar.{DOMAIN},{registrar.port}",
+                        f"--srv-host=_sips._tcp.{DOMAIN},registrar.{DOMAIN},{registrar.tls_port}",
+                        "--local=/other.test/",
+                        f"--srv-host=_sips._tcp.other.test,registrar.{DOMAIN},{registrar.tls_port}",
                         f"--host-record=registrar.{DOMAIN},127.0.0.1"], WAIT)
     check(names.ready, "dnsmasq is ready")
-    env = dict(os.environ, HUSHCALLD_TEST_NAMESERVER=f"127.0.0.1:{names.port}")
+    env = dict(os.environ, HUSHCALLD_TEST_NAMESERVER=f"127.0.0.1:{names.port}",
+               HUSHCALLD_TEST_SIP_CA_FILE=registrar.ca)
     daemons = []
     try:
         # No SipRegistrar: NAPTR, then SRV for each transport, finds it.
@@ -68,6 +79,38 @@ with tempfile.TemporaryDirectory() as tmp:
         ring_and_cancel(registrar, "Ann Lee", "+4930123", 0)
         check(d.stop() == 0, "it stops on SIGTERM")
         check(registrar.wait_for(";expires=0") is not None, "and unregisters on the way")
+
+        # Over TLS, the certificate checked against the name asked for: a
+        # sips: account's domain (found through SRV _sips._tcp), or
+        # SipRegistrar's host.
+        started = {}
+        for user, lines in (("604", [f"SipAccount=sips:604@{DOMAIN}"]),
+                            ("605", [f"SipAccount=sip:605@{DOMAIN}",
+                                     f"SipRegistrar=127.0.0.1:{registrar.tls_port};transport=tls"]),
+                            ("606", ["SipAccount=sips:606@other.test"])):
+            conf = os.path.join(tmp, f"{user}.conf")
+            write_conf(conf, lines)
+            started[user] = service_process.Daemon(hushcalld, "--config", conf, wait=WAIT, env=env)
+            daemons.append(started[user])
+        check(started["604"].wait_for(f"SIP account sips:604@{DOMAIN} is registered") is not None and
+              started["605"].wait_for(f"SIP account sip:605@{DOMAIN} is registered") is not None,
+              "a sips: account, and one with transport=tls, register")
+        saved = [registrar.wait_for(" over tls") for _ in range(2)]
+        check(any("saved 604 " in str(s) for s in saved) and any("saved 605 " in str(s) for s in saved),
+              f"over TLS: {saved}")
+        ring_and_cancel(registrar, "Bob", "201", 2)
+
+        refused = "SIP account sips:606@other.test: the registrar's certificate was refused for other.test"
+        check(started["606"].wait_for(refused) is not None, "a certificate for another name is refused")
+        first = time.monotonic()
+        time.sleep(10)
+        names.drain()
+        tries = sum("query[SRV] _sips._tcp.other.test" in s for s in names.seen)
+        started["606"].drain()
+        told = [s for s in started["606"].seen if refused in s]
+        check(len(told) == 1 and "hostname mismatch" in told[0], f"said once, and why: {told}")
+        check(2 <= tries <= 5, f"and tried again on the backoff, not in a loop: {tries} tries in "
+              f"{time.monotonic() - first:.0f} s")
     finally:
         for p in daemons:
             if p.proc.poll() is None:

@@ -32,9 +32,17 @@ KAMAILIO_CFG = """#!KAMAILIO
 debug=2
 log_stderror=yes
 children=1
-disable_tcp=yes
 auto_aliases=no
 listen=udp:127.0.0.1:{port}
+#!ifdef WITH_TLS
+# TLS with the test's throwaway certificate; a phone registered over it is
+# reached over its own connection (received_avp), never a new one.
+enable_tls=yes
+tcp_children=1
+listen=tls:127.0.0.1:{tls_port}
+#!else
+disable_tcp=yes
+#!endif
 alias="{domain}"
 mpath="{modules}"
 loadmodule "tm.so"
@@ -48,6 +56,17 @@ loadmodule "registrar.so"
 loadmodule "auth.so"
 loadmodule "xlog.so"
 loadmodule "rr.so"
+#!ifdef WITH_TLS
+loadmodule "tls.so"
+loadmodule "nathelper.so"
+modparam("tls", "private_key", "{folder}/server.key")
+modparam("tls", "certificate", "{folder}/server.pem")
+modparam("tls", "verify_certificate", 0)
+modparam("tls", "require_certificate", 0)
+# Its TLS 1.3 handshakes fail with OpenSSL 3 ("no suitable signature algorithm").
+modparam("tls", "tls_method", "TLSv1.2")
+modparam("nathelper|registrar", "received_avp", "$avp(RECEIVED)")
+#!endif
 #!ifdef WITH_DIALOG_EVENTS
 # The dialog event package: the dialogs that pass through are published to
 # the presence server here, which tells the account's subscribers.
@@ -92,7 +111,10 @@ request_route {{
   }}
   if (is_method("REGISTER")) {{
     if (!pv_www_authenticate("$td", "{password}", "0")) {{ www_challenge("$td", "0"); exit; }}
-    if (save("location")) xlog("L_NOTICE", "saved $tU\\n");
+#!ifdef WITH_TLS
+    if (proto == TLS) fix_nated_register();
+#!endif
+    if (save("location")) xlog("L_NOTICE", "saved $tU over $pr\\n");
     exit;
   }}
   if (is_present_hf("Route")) loose_route();
@@ -113,9 +135,27 @@ onreply_route[REPLY] {{
 """
 
 
-def kamailio_args(folder, port, password, expires, dialog_events):
+def make_certificates(folder, names):
+    """A throwaway CA (ca.pem) and a server certificate that it signed for
+    `names` (server.pem, server.key; "DNS:..." or "IP:..."), made by
+    openssl in `folder`."""
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "san.ext"), "w") as f:
+        f.write("subjectAltName=" + ",".join(names) + "\n")
+    key = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    for args in (["req", "-x509", *key, "-keyout", "ca.key", "-out", "ca.pem", "-days", "1",
+                  "-subj", "/CN=HushcallTestCA"],
+                 ["req", *key, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=" + names[0].split(":")[1]],
+                 ["x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                  "-CAcreateserial", "-out", "server.pem", "-days", "1", "-extfile", "san.ext"]):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True)
+    return os.path.join(folder, "ca.pem")
+
+
+def kamailio_args(folder, port, password, expires, dialog_events, tls_port=None):
     """kamailio's command line, its configuration and tables written to
-    `folder`."""
+    `folder`; with `tls_port`, TLS there too, with the certificate that
+    make_certificates left in `folder`."""
     db = os.path.join(folder, "db")
     os.makedirs(db, exist_ok=True)
     for table in ("version", "presentity", "active_watchers", "watchers", "xcap", "pua"):
@@ -123,8 +163,10 @@ def kamailio_args(folder, port, password, expires, dialog_events):
     cfg = os.path.join(folder, "kamailio.cfg")
     with open(cfg, "w") as f:
         f.write(KAMAILIO_CFG.format(port=port, domain=DOMAIN, modules=KAMAILIO_MODULES,
-                                    expires=expires, password=password, db=db))
+                                    expires=expires, password=password, db=db, tls_port=tls_port,
+                                    folder=folder))
     defines = ["-A", "WITH_DIALOG_EVENTS"] if dialog_events else []
+    defines += ["-A", "WITH_TLS"] if tls_port else []
     return ["kamailio", "-f", cfg, *defines, "-DD", "-E", "-m", "32", "-M", "8", "-Y", folder]
 
 
@@ -157,10 +199,14 @@ class Registrar(Lines):
     comes; with `dialog_events`, the account's dialog events for whoever
     subscribes, else SUBSCRIBE is answered 489 Bad Event."""
 
-    def __init__(self, tmp, password, expires, wait, port=None, dialog_events=False):
+    def __init__(self, tmp, password, expires, wait, port=None, dialog_events=False, tls_names=()):
         self.port = port or free_udp_port()
         self.dir = os.path.join(tmp, f"kamailio-{self.port}")
-        args = kamailio_args(self.dir, self.port, password, expires, dialog_events)
+        # With `tls_names`, TLS too, on tls_port, its certificate for those
+        # names signed by the CA in `ca`.
+        self.tls_port = free_udp_port() if tls_names else None
+        self.ca = make_certificates(self.dir, tls_names) if tls_names else None
+        args = kamailio_args(self.dir, self.port, password, expires, dialog_events, self.tls_port)
         self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         super().__init__(self.proc.stderr, wait)
         self.ready = self.wait_for("registrar ready") is not None
