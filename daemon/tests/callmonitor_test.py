@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/callmonitorsim"))
 from callmonitorsim import Monitor, line  # noqa: E402
 import service_process  # noqa: E402
-from service_process import check, failures  # noqa: E402
+from service_process import check, failures, verdict  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
 WAIT = 15.0  # seconds; generous for a loaded machine
@@ -182,5 +182,4 @@ with tempfile.TemporaryDirectory() as tmp:
         player_proc.terminate()
         notifier.terminate()
 
-print(f"callmonitor: {len(failures)} failures")
-sys.exit(1 if failures else 0)
+verdict("callmonitor")

@@ -13,7 +13,7 @@ import tempfile
 import time
 
 import service_process
-from service_process import check, failures
+from service_process import check, failures, verdict
 
 hushcalld, modemsim, fake_player = sys.argv[1], sys.argv[2], sys.argv[3]
 WAIT = 10.0  # seconds; generous for a loaded machine
@@ -129,5 +129,4 @@ with tempfile.TemporaryDirectory() as tmp:
     server.terminate()
     player.terminate()
 
-print(f"hushcalld: {len(failures)} failures")
-sys.exit(1 if failures else 0)
+verdict("hushcalld")

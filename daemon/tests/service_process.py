@@ -19,6 +19,12 @@ def check(cond, what):
         failures.append(what)
 
 
+def verdict(name):
+    """The count of failed checks, and the exit that tells the test's runner."""
+    print(f"{name}: {len(failures)} failures")
+    sys.exit(1 if failures else 0)
+
+
 class Lines:
     """A child's output, read line by line on a thread as it comes."""
 
@@ -54,10 +60,12 @@ class Lines:
                 return
 
 
-class Daemon(Lines):
-    def __init__(self, hushcalld, *args, wait, env=None):
-        self.proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
-        super().__init__(self.proc.stderr, wait)
+class Child(Lines):
+    """A child process (`proc`) whose output (`stream`) is read so."""
+
+    def __init__(self, proc, stream, wait):
+        self.proc = proc
+        super().__init__(stream, wait)
 
     def stop(self, sig=signal.SIGTERM):
         """Its exit code once `sig` has stopped it, or "hung" (then killed)."""
@@ -66,7 +74,14 @@ class Daemon(Lines):
             return self.proc.wait(timeout=self.wait)
         except subprocess.TimeoutExpired:
             self.proc.kill()
+            self.proc.wait()
             return "hung"
+
+
+class Daemon(Child):
+    def __init__(self, hushcalld, *args, wait, env=None):
+        proc = subprocess.Popen([hushcalld, *args], stderr=subprocess.PIPE, text=True, env=env)
+        super().__init__(proc, proc.stderr, wait)
 
 
 class PlayerCalls:

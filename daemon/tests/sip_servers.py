@@ -12,7 +12,7 @@ import socket
 import subprocess
 import wave
 
-from service_process import Lines
+from service_process import Child
 
 DOMAIN = "example.test"
 KAMAILIO_MODULES = "/usr/lib/x86_64-linux-gnu/kamailio/modules/"
@@ -194,7 +194,7 @@ def baresip_args(folder, name, user, registrar_port, params, commands=(), contro
     return ["baresip", "-f", folder, *[a for command in commands for a in ("-e", command)]]
 
 
-class Registrar(Lines):
+class Registrar(Child):
     """kamailio on `port` (a free one unless given), its log read as it
     comes; with `dialog_events`, the account's dialog events for whoever
     subscribes, else SUBSCRIBE is answered 489 Bad Event."""
@@ -207,20 +207,12 @@ class Registrar(Lines):
         self.tls_port = free_udp_port() if tls_names else None
         self.ca = make_certificates(self.dir, tls_names) if tls_names else None
         args = kamailio_args(self.dir, self.port, password, expires, dialog_events, self.tls_port)
-        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        super().__init__(self.proc.stderr, wait)
+        proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        super().__init__(proc, proc.stderr, wait)
         self.ready = self.wait_for("registrar ready") is not None
 
-    def stop(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(timeout=self.wait)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
 
-
-class Baresip(Lines):
+class Baresip(Child):
     """baresip with one account (an accounts-file line whose address is
     "NAME" <sip:USER@DOMAIN>), through the registrar at `registrar_port`;
     `commands` run at its start. With `controlled`, it takes commands on
@@ -232,8 +224,8 @@ class Baresip(Lines):
         self.control_port = free_udp_port()  # free for TCP too, on loopback
         args = baresip_args(self.dir, name, user, registrar_port, params, commands,
                             self.control_port if controlled else None)
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        super().__init__(self.proc.stdout, wait)
+        proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        super().__init__(proc, proc.stdout, wait)
         self.control = None
         if controlled and self.wait_for("baresip is ready") is not None:
             self.control = socket.create_connection(("127.0.0.1", self.control_port), timeout=wait)
@@ -248,15 +240,10 @@ class Baresip(Lines):
         answered hung up."""
         if self.control is not None:
             self.control.close()
-        self.proc.send_signal(signal.SIGTERM)
-        try:
-            self.proc.wait(timeout=self.wait)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        return super().stop()
 
 
-class NameServer(Lines):
+class NameServer(Child):
     """dnsmasq on a free loopback port, answering for DOMAIN alone from
     `records` (its --srv-host=... and --host-record=... options), each
     query logged on its stderr."""
@@ -266,13 +253,9 @@ class NameServer(Lines):
         args = ["dnsmasq", "--no-daemon", "--no-resolv", "--no-hosts", f"--port={self.port}",
                 "--listen-address=127.0.0.1", "--bind-interfaces", "--log-queries", "--log-facility=-",
                 f"--local=/{DOMAIN}/", *records]
-        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        super().__init__(self.proc.stderr, wait)
+        proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        super().__init__(proc, proc.stderr, wait)
         self.ready = self.wait_for("cleared cache") is not None
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
 
 
 def caller(tmp, name, user, registrar_port, to, wait):
