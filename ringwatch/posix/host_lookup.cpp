@@ -51,7 +51,21 @@ void HostLookup::OnReady() {
   if (done) done(shared->error, shared->addresses);
 }
 
-std::string HostLookup::ErrorText(int error) { return ::gai_strerror(error); }
+std::unique_ptr<HostLookup> HostLookup::Start(EventLoop& loop, const std::string& host,
+                                              std::uint16_t port, Done done) noexcept {
+  std::unique_ptr<HostLookup> lookup;
+  const Status status = StatusOf([&] {
+    lookup = std::make_unique<HostLookup>(loop, host, port, std::move(done));
+    return kOk;
+  });
+  return Failed(status) ? nullptr : std::move(lookup);
+}
+
+std::string HostLookup::NotFound(int error, const std::vector<SocketAddress>& addresses) {
+  if (error == 0 && !addresses.empty()) return {};
+  return std::string("its name was not found (") +
+         (error != 0 ? ::gai_strerror(error) : "no address") + ")";
+}
 
 void HostLookup::Look(Shared& shared, const std::string& host, const std::string& service) {
   addrinfo hints{};

@@ -38,8 +38,14 @@ class HostLookup {
   HostLookup(const HostLookup&) = delete;
   HostLookup& operator=(const HostLookup&) = delete;
 
-  // getaddrinfo's text for an EAI_ code.
-  static std::string ErrorText(int error);
+  // As the constructor, with null for the throw; `done` is not run then.
+  static std::unique_ptr<HostLookup> Start(EventLoop& loop, const std::string& host,
+                                           std::uint16_t port, Done done) noexcept;
+
+  // What a client logs of an answer with nothing to connect to: "its name
+  // was not found (REASON)", REASON getaddrinfo's or "no address". Empty
+  // when the answer has addresses.
+  static std::string NotFound(int error, const std::vector<SocketAddress>& addresses);
 
  private:
   struct Shared;

@@ -70,25 +70,20 @@ void CallMonitorCalls::Close() {
 
 void CallMonitorCalls::Resolve() {
   state_ = State::kResolving;
-  const Status status = StatusOf([&] {
-    Arm(kCallMonitorLookupMs);
-    lookup_ = std::make_unique<HostLookup>(
-        loop_, address_.host, address_.port,
-        [this](int error, const std::vector<SocketAddress>& addresses) {
-          Resolved(error, addresses);
-        });
-    return kOk;
-  });
-  if (Failed(status)) WaitAndRetry("its name could not be looked up");
+  lookup_ = HostLookup::Start(loop_, address_.host, address_.port,
+                              [this](int error, const std::vector<SocketAddress>& addresses) {
+                                Resolved(error, addresses);
+                              });
+  if (lookup_ == nullptr || Failed(StatusOf([&] { Arm(kCallMonitorLookupMs); return kOk; })))
+    WaitAndRetry("its name could not be looked up");
 }
 
 void CallMonitorCalls::Resolved(int error, const std::vector<SocketAddress>& addresses) {
   // Taken before the lookup goes, which holds them.
   std::vector<SocketAddress> found = addresses;
   const std::unique_ptr<HostLookup> done = std::move(lookup_);
-  if (error != 0 || found.empty()) {
-    WaitAndRetry("its name was not found (" +
-           (error != 0 ? HostLookup::ErrorText(error) : std::string("no address")) + ")");
+  if (const std::string why = HostLookup::NotFound(error, found); !why.empty()) {
+    WaitAndRetry(why);
     return;
   }
   addresses_ = std::move(found);
