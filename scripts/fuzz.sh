@@ -11,7 +11,7 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(ring_scanner_fuzz conversions_fuzz options_text_fuzz call_monitor_fuzz
-  caller_id_fuzz call_message_fuzz)
+  caller_id_fuzz call_message_fuzz dialog_info_fuzz)
 scripts/setup.sh && scripts/build-sanitize.sh || exit 1
 
 mkdir -p build/fuzz-findings
