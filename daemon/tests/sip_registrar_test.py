@@ -20,7 +20,7 @@ import time
 
 import service_process  # noqa: E402
 from service_process import check, verdict  # noqa: E402
-from sip_servers import DOMAIN, NameServer, Registrar, caller  # noqa: E402
+from sip_servers import DOMAIN, NameServer, Registrar, ring_and_cancel  # noqa: E402
 
 hushcalld, fake_player = sys.argv[1], sys.argv[2]
 WAIT = 15.0  # seconds; generous for a loaded machine
@@ -29,16 +29,6 @@ EXPIRES = 60
 
 player_proc, notifier, control, notifications = service_process.start_peers(fake_player, WAIT)
 until_calls = service_process.PlayerCalls(control, WAIT).until
-
-
-def ring_and_cancel(registrar, name, user, calls_before):
-    dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
-    try:
-        check(dialling.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
-        check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
-    finally:
-        dialling.stop()
-    check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
 
 
 def write_conf(path, lines):
@@ -76,7 +66,7 @@ with tempfile.TemporaryDirectory() as tmp:
               names.wait_for(f"query[SRV] _sip._udp.{DOMAIN}") is not None,
               "at the registrar that its domain's SRV record names")
         check(registrar.wait_for("saved 604") is not None, "kamailio has the account")
-        ring_and_cancel(registrar, "Ann Lee", "+4930123", 0)
+        ring_and_cancel(tmp, registrar, "Ann Lee", "+4930123", 0, until_calls, WAIT)
         check(d.stop() == 0, "it stops on SIGTERM")
         check(registrar.wait_for(";expires=0") is not None, "and unregisters on the way")
 
@@ -98,7 +88,7 @@ with tempfile.TemporaryDirectory() as tmp:
         saved = [registrar.wait_for(" over tls") for _ in range(2)]
         check(any("saved 604 " in str(s) for s in saved) and any("saved 605 " in str(s) for s in saved),
               f"over TLS: {saved}")
-        ring_and_cancel(registrar, "Bob", "201", 2)
+        ring_and_cancel(tmp, registrar, "Bob", "201", 2, until_calls, WAIT)
 
         refused = "SIP account sips:606@other.test: the registrar's certificate was refused for other.test"
         check(started["606"].wait_for(refused) is not None, "a certificate for another name is refused")

@@ -12,7 +12,7 @@ import socket
 import subprocess
 import wave
 
-from service_process import Child
+from service_process import Child, check
 
 DOMAIN = "example.test"
 KAMAILIO_MODULES = "/usr/lib/x86_64-linux-gnu/kamailio/modules/"
@@ -261,6 +261,22 @@ class NameServer(Child):
 def caller(tmp, name, user, registrar_port, to, wait):
     """A caller dialling `to` at once, unregistered."""
     return Baresip(tmp, name, user, registrar_port, wait, commands=[f"/dial {to}"])
+
+
+def ring_and_cancel(tmp, registrar, name, user, calls_before, until_calls, wait):
+    """`name` (sip:USER) rings the account 604 through `registrar` and hangs
+    up unanswered: the ring quiets the player, the CANCEL ends the INVITE
+    with 487, and the missed call puts the player back. `until_calls` is
+    the player's PlayerCalls.until, `calls_before` its count so far."""
+    dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", wait)
+    try:
+        check(dialling.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
+        check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
+    finally:
+        dialling.stop()
+    check(registrar.wait_for("reply 487 Request Terminated") is not None,
+          "the caller's CANCEL ends the INVITE with 487")
+    check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
 
 
 def other_phone(tmp, user, password, registrar_port, wait):

@@ -24,6 +24,7 @@ import tempfile
 import time
 
 import service_process  # noqa: E402
+import sip_servers  # noqa: E402
 from service_process import check, verdict  # noqa: E402
 from sip_servers import DOMAIN, Baresip, Registrar, caller, other_phone  # noqa: E402
 
@@ -49,15 +50,7 @@ def registers(log, user):
 
 
 def ring_and_cancel(name, user, calls_before):
-    dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", WAIT)
-    try:
-        check(dialling.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
-        check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
-    finally:
-        dialling.stop()
-    check(registrar.wait_for("reply 487 Request Terminated") is not None,
-          "the caller's CANCEL ends the INVITE with 487")
-    check(until_calls(calls_before + 2)[calls_before:] == ["Pause", "Play"], "the missed call puts it back")
+    sip_servers.ring_and_cancel(tmp, registrar, name, user, calls_before, until_calls, WAIT)
 
 
 def taken_by_desk_phone(name, user, calls_before, dialog_events):
