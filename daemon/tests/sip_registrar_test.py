@@ -8,12 +8,14 @@ session bus of its own (run under dbus-run-session):
     sip_registrar_test.py HUSHCALLD FAKE_PLAYER
 
 An account with no SipRegistrar registers at the registrar that its
-domain's SRV record names, and a call through it rings; so does a sips:
+domain's SRV record names, and a call through it rings, as it does once a
+reload has changed the account; so does a sips:
 account, over TLS, and one whose SipRegistrar says transport=tls; a
 registrar whose certificate is for another name is refused, said once, and
 tried again on the backoff.
 """
 import os
+import signal
 import sys
 import tempfile
 import time
@@ -67,8 +69,20 @@ with tempfile.TemporaryDirectory() as tmp:
               "at the registrar that its domain's SRV record names")
         check(registrar.wait_for("saved 604") is not None, "kamailio has the account")
         ring_and_cancel(tmp, registrar, "Ann Lee", "+4930123", 0, until_calls, WAIT)
+
+        # A reload that changes the account: the stack is stopped and
+        # started anew in the same process, and the new account rings.
+        write_conf(conf, [f"SipAccount=sip:607@{DOMAIN}"])
+        d.proc.send_signal(signal.SIGHUP)
+        check(d.wait_for("reload: SIP changed; registering anew") is not None, "a reload changes SipAccount")
+        unregister = registrar.wait_for(";expires=0")
+        check(unregister is not None and " user 604 " in unregister, "the old account is unregistered")
+        check(d.wait_for(f"SIP account sip:607@{DOMAIN} is registered") is not None and
+              registrar.wait_for("saved 607") is not None, "and the new one registered")
+        ring_and_cancel(tmp, registrar, "Cy", "202", 2, until_calls, WAIT, account="607")
         check(d.stop() == 0, "it stops on SIGTERM")
-        check(registrar.wait_for(";expires=0") is not None, "and unregisters on the way")
+        unregister = registrar.wait_for(";expires=0")
+        check(unregister is not None and " user 607 " in unregister, "and unregisters on the way")
 
         # Over TLS, the certificate checked against the name asked for: a
         # sips: account's domain (found through SRV _sips._tcp), or
@@ -88,7 +102,7 @@ with tempfile.TemporaryDirectory() as tmp:
         saved = [registrar.wait_for(" over tls") for _ in range(2)]
         check(any("saved 604 " in str(s) for s in saved) and any("saved 605 " in str(s) for s in saved),
               f"over TLS: {saved}")
-        ring_and_cancel(tmp, registrar, "Bob", "201", 2, until_calls, WAIT)
+        ring_and_cancel(tmp, registrar, "Bob", "201", 4, until_calls, WAIT)
 
         refused = "SIP account sips:606@other.test: the registrar's certificate was refused for other.test"
         check(started["606"].wait_for(refused) is not None, "a certificate for another name is refused")

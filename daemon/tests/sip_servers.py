@@ -263,12 +263,12 @@ def caller(tmp, name, user, registrar_port, to, wait):
     return Baresip(tmp, name, user, registrar_port, wait, commands=[f"/dial {to}"])
 
 
-def ring_and_cancel(tmp, registrar, name, user, calls_before, until_calls, wait):
-    """`name` (sip:USER) rings the account 604 through `registrar` and hangs
+def ring_and_cancel(tmp, registrar, name, user, calls_before, until_calls, wait, account="604"):
+    """`name` (sip:USER) rings the account through `registrar` and hangs
     up unanswered: the ring quiets the player, the CANCEL ends the INVITE
     with 487, and the missed call puts the player back. `until_calls` is
     the player's PlayerCalls.until, `calls_before` its count so far."""
-    dialling = caller(tmp, name, user, registrar.port, f"sip:604@{DOMAIN}", wait)
+    dialling = caller(tmp, name, user, registrar.port, f"sip:{account}@{DOMAIN}", wait)
     try:
         check(dialling.wait_for("180 Ringing") is not None, f"{name}'s baresip hears the account ring")
         check(until_calls(calls_before + 1)[calls_before:] == ["Pause"], f"{name}'s ring quiets the player")
