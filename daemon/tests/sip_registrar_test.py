@@ -113,6 +113,9 @@ with tempfile.TemporaryDirectory() as tmp:
         started["606"].drain()
         told = [s for s in started["606"].seen if refused in s]
         check(len(told) == 1 and "hostname mismatch" in told[0], f"said once, and why: {told}")
+        stack = [s for s in started["606"].seen if "SIP stack: " in s]
+        check(len(stack) == 1 and not any("\x1b" in s for s in started["606"].seen),
+              f"libre's own warning is a line of the log, without colours: {stack}")
         check(2 <= tries <= 5, f"and tried again on the backoff, not in a loop: {tries} tries in "
               f"{time.monotonic() - first:.0f} s")
     finally:

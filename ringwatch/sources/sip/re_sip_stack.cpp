@@ -21,6 +21,11 @@
 #include <system_error>
 #include <vector>
 
+// libre's debug header wants these two; its macros are not used here.
+#define DEBUG_MODULE "hushcall"
+#define DEBUG_LEVEL 0
+#include <re_dbg.h>
+
 #include "common/status.h"
 #include "ringwatch/posix/errno_status.h"
 #include "ringwatch/sources/sip/dialog_info.h"
@@ -75,6 +80,10 @@ class ReSipStack::Thread {
   // The stack's thread: set up, tell `ready`, run until stopped.
   void Run(std::promise<int>& ready) {
     int error = ::libre_init();
+    // libre's warnings (a failed TLS handshake, say) would go to stderr
+    // in colour, between our lines: they come to the log as events.
+    ::dbg_init(DBG_WARNING, DBG_NONE);
+    ::dbg_handler_set(OnWarning, this);
     if (error == 0) error = ::mqueue_alloc(queue_.out(), OnCommand, this);
     ready.set_value(error);
     if (error == 0) ::re_main(nullptr);
@@ -84,6 +93,7 @@ class ReSipStack::Thread {
     Drop();
     queue_.reset();
     ::libre_close();
+    ::dbg_handler_set(nullptr, nullptr);
   }
 
   // From the service's loop.
@@ -105,6 +115,18 @@ class ReSipStack::Thread {
     auto* self = static_cast<Thread*>(arg);
     if (id == kRegisterCommand) self->Register();
     if (id == kStopCommand) self->Stop();
+  }
+
+  // One warning, as one printable line: it may quote what came from the
+  // network.
+  static void OnWarning(int, const char* text, std::size_t length, void* arg) noexcept {
+    SipEvent event;
+    event.kind = SipEvent::Kind::kStackWarning;
+    for (const char c : std::string_view(text, length)) {
+      event.why.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? ' ' : c);
+    }
+    while (!event.why.empty() && event.why.back() == ' ') event.why.pop_back();
+    if (!event.why.empty()) static_cast<Thread*>(arg)->emit_(std::move(event));
   }
 
   void Failed(std::string why) {

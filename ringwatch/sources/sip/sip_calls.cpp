@@ -181,6 +181,12 @@ void SipCalls::Take(const SipEvent& event) {
                   "the last from " + lastRefused_);
       }
       break;
+    case SipEvent::Kind::kStackWarning:
+      if (const std::size_t n = warnings_.Drop(clock_.NowMs())) {
+        log_.Line(n == 1 ? "SIP stack: " + event.why
+                         : "SIP stack: " + std::to_string(n) + " warnings, the last: " + event.why);
+      }
+      break;
   }
 }
 

@@ -83,6 +83,7 @@ class SipCalls {
   RetryBackoff retry_{kSipFirstRetryMs, kSipLastRetryMs};
   DroppedTally refused_{kSipRefusedLogMs};
   std::string lastRefused_;
+  DroppedTally warnings_{kSipRefusedLogMs};  // the stack's, as bounded as strangers
   std::unique_ptr<SipStack> stack_;  // last: it goes first, and its events with it
 };
 

@@ -19,6 +19,7 @@ struct SipEvent {
     kRefused,        // a request from elsewhere than the registrar, answered 403
     kDialogEvents,   // the account's dialog events are heard (true) or not (`why`)
     kDialogEnded,    // the dialog events say that call `callId` is over
+    kStackWarning,   // libre's own warning, its text in `why`
   };
   Kind kind = Kind::kRegistered;
   std::string callId;            // the calls' kinds
@@ -26,7 +27,7 @@ struct SipEvent {
   CallerDetail name;             // kRinging
   std::string line;              // kRinging: the user part called
   bool answeredElsewhere = false;  // kCancelled: Reason: SIP;cause=200
-  std::string why;               // kRegisterFailed: why; kRefused: from where
+  std::string why;               // kRegisterFailed: why; kRefused: from where; kStackWarning
   int expiresS = 0;              // kRegistered: as the registrar granted
   bool heard = false;            // kDialogEvents
 };

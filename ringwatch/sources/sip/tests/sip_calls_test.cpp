@@ -183,7 +183,7 @@ TEST_F(SipCallsTest, WithDialogEventsACallTakenElsewhereEndsWithItsDialog) {
   EXPECT_EQ(log_.Count("no dialog events for the account (the phone system answered 489"), 1u);
 }
 
-TEST_F(SipCallsTest, StrangersAreLoggedAtMostOnceAMinuteAndTheStackGoesWithTheSource) {
+TEST_F(SipCallsTest, StrangersAndStackWarningsAreBoundedAndTheStackGoesWithTheSource) {
   calls_.Take(Event(SipEvent::Kind::kRefused, "", "192.168.1.66"));
   for (int i = 0; i < 30; ++i) {
     clock_.Advance(1000);
@@ -195,6 +195,14 @@ TEST_F(SipCallsTest, StrangersAreLoggedAtMostOnceAMinuteAndTheStackGoesWithTheSo
   EXPECT_EQ(log_.Count("SIP: refused"), 2u);
   EXPECT_TRUE(log_.Has("SIP: refused 31 requests from elsewhere than the registrar (403), the "
                        "last from 192.168.1.68"));
+  // libre's own warnings may come as fast as packets do.
+  calls_.Take(Event(SipEvent::Kind::kStackWarning, "", "tls: connect: error (r=-1, ud=1)"));
+  calls_.Take(Event(SipEvent::Kind::kStackWarning, "", "tls: connect: error (r=-1, ud=2)"));
+  clock_.Advance(60000);
+  calls_.Take(Event(SipEvent::Kind::kStackWarning, "", "sip: late"));
+  EXPECT_EQ(log_.Count("SIP stack: "), 2u);
+  EXPECT_TRUE(log_.Has("SIP stack: tls: connect: error (r=-1, ud=1)"));
+  EXPECT_TRUE(log_.Has("SIP stack: 2 warnings, the last: sip: late"));
   EXPECT_TRUE(reports_.empty());
   EXPECT_TRUE(boxes_.shown.empty());
 
