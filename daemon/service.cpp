@@ -213,19 +213,27 @@ void Service::StopCallMonitor() {
   if (model_ != nullptr) model_->Forget(ringwatch::kCallMonitorSource);
 }
 
+bool Service::ReadPassword(const std::string& source, const std::string& key,
+                           const std::string& path, std::string& password) {
+  if (path.empty()) return true;
+  // Read again at each start: the file may have changed since it was checked.
+  ringwatch::SecretFile file = ringwatch::ReadSecretFile(path);
+  if (!file.problem.empty()) {
+    log_.Line(source + " is not used: " + key + " " + path + " " + file.problem);
+    return false;
+  }
+  password = std::move(file.secret);
+  return true;
+}
+
 void Service::StartMqtt() {
   const MqttSettings& mqtt = settings_.mqtt;
   // Without a broker the settings have said why already.
   if (mqtt.broker.host.empty()) return;
   std::string password;
-  if (!mqtt.broker.user.empty() && !mqtt.passwordFile.empty()) {
-    // Read again here: the file may have changed since it was checked.
-    ringwatch::SecretFile file = ringwatch::ReadSecretFile(mqtt.passwordFile);
-    if (!file.problem.empty()) {
-      log_.Line("MQTT is not used: MqttPasswordFile " + mqtt.passwordFile + " " + file.problem);
-      return;
-    }
-    password = std::move(file.secret);
+  if (!mqtt.broker.user.empty() &&
+      !ReadPassword("MQTT", "MqttPasswordFile", mqtt.passwordFile, password)) {
+    return;
   }
   const ringwatch::MqttTopics topics{mqtt.topic, ringwatch::TopicLevel(HostName())};
   publisher_ = std::make_unique<ringwatch::CallPublisher>(
@@ -278,15 +286,7 @@ void Service::StartSip() {
   config.nameServer = sipNameServer_;
   config.caFile = sipCaFile_;
   config.user = sip.user.empty() ? sip.account.user : sip.user;
-  if (!sip.passwordFile.empty()) {
-    // Read again here: the file may have changed since it was checked.
-    ringwatch::SecretFile file = ringwatch::ReadSecretFile(sip.passwordFile);
-    if (!file.problem.empty()) {
-      log_.Line("SIP is not used: SipPasswordFile " + sip.passwordFile + " " + file.problem);
-      return;
-    }
-    config.password = std::move(file.secret);
-  }
+  if (!ReadPassword("SIP", "SipPasswordFile", sip.passwordFile, config.password)) return;
   sipClock_ = std::make_unique<ringwatch::LoopCallClock>(loop_);
   sip_ = std::make_unique<ringwatch::SipCalls>(
       [this, config](std::function<void(const ringwatch::SipEvent&)> events) {

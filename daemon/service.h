@@ -70,6 +70,10 @@ class Service {
   void StopRingSources();
   void StartCallMonitor();
   void StopCallMonitor();
+  // The password in `path` (none when it is empty), or false once the log
+  // says why `source` is not used.
+  bool ReadPassword(const std::string& source, const std::string& key, const std::string& path,
+                    std::string& password);
   void StartMqtt();
   void StopMqtt();
   void StartSip();

@@ -25,29 +25,29 @@ LoadedSettings Unreadable(const std::string& path, const std::string& why) {
   return loaded;
 }
 
-// The broker's password file, checked where the file is read so that
-// --check says what the start would: one that others may read is refused,
-// and MQTT stays off until it is the user's alone.
-void CheckMqttPasswordFile(const std::string& path, LoadedSettings& loaded) {
-  MqttSettings& mqtt = loaded.settings.mqtt;
-  if (mqtt.broker.host.empty() || mqtt.broker.user.empty() || mqtt.passwordFile.empty()) return;
-  const ringwatch::SecretFile file = ringwatch::ReadSecretFile(mqtt.passwordFile);
-  if (file.problem.empty()) return;
-  loaded.messages.push_back(path + ": MqttPasswordFile " + mqtt.passwordFile + " " + file.problem +
-                            "; MQTT is not used");
-  mqtt.broker = {};
+// A password file is checked where the settings are read, so that --check
+// says what the start would: one that others may read is refused, and its
+// source stays off until the file is the user's alone. False once said.
+bool PasswordFileUsable(const std::string& path, const std::string& key, const std::string& file,
+                        const std::string& source, LoadedSettings& loaded) {
+  const ringwatch::SecretFile read = ringwatch::ReadSecretFile(file);
+  if (read.problem.empty()) return true;
+  loaded.messages.push_back(path + ": " + key + " " + file + " " + read.problem + "; " + source +
+                            " is not used");
+  return false;
 }
 
-// The SIP account's password file, checked in the same way: SIP stays off
-// until it is the user's alone.
-void CheckSipPasswordFile(const std::string& path, LoadedSettings& loaded) {
+void CheckPasswordFiles(const std::string& path, LoadedSettings& loaded) {
+  MqttSettings& mqtt = loaded.settings.mqtt;
+  if (!mqtt.broker.host.empty() && !mqtt.broker.user.empty() && !mqtt.passwordFile.empty() &&
+      !PasswordFileUsable(path, "MqttPasswordFile", mqtt.passwordFile, "MQTT", loaded)) {
+    mqtt.broker = {};
+  }
   SipSettings& sip = loaded.settings.sip;
-  if (sip.account.domain.empty() || sip.passwordFile.empty()) return;
-  const ringwatch::SecretFile file = ringwatch::ReadSecretFile(sip.passwordFile);
-  if (file.problem.empty()) return;
-  loaded.messages.push_back(path + ": SipPasswordFile " + sip.passwordFile + " " + file.problem +
-                            "; SIP is not used");
-  sip.account = {};
+  if (!sip.account.domain.empty() && !sip.passwordFile.empty() &&
+      !PasswordFileUsable(path, "SipPasswordFile", sip.passwordFile, "SIP", loaded)) {
+    sip.account = {};
+  }
 }
 
 }  // namespace
@@ -77,8 +77,7 @@ LoadedSettings LoadSettingsFile(const std::string& path) {
   loaded.file = LoadedSettings::File::kRead;
   loaded.settings = std::move(parsed.settings);
   loaded.messages = std::move(parsed.messages);
-  CheckMqttPasswordFile(path, loaded);
-  CheckSipPasswordFile(path, loaded);
+  CheckPasswordFiles(path, loaded);
   return loaded;
 }
 
