@@ -1,34 +1,10 @@
 #include "ringwatch/sources/mqtt/broker_tls.h"
 
 #include <openssl/err.h>
-#include <openssl/x509_vfy.h>
-#include <openssl/x509v3.h>
 
-#include <arpa/inet.h>
+#include "ringwatch/posix/peer_certificate.h"
 
 namespace hushcall::ringwatch {
-namespace {
-
-bool IsAddress(const std::string& host) {
-  unsigned char bytes[16];
-  return ::inet_pton(AF_INET, host.c_str(), bytes) == 1 ||
-         ::inet_pton(AF_INET6, host.c_str(), bytes) == 1;
-}
-
-}  // namespace
-
-// Keeps OpenSSL's verdict, and keeps the reason of a refusal for the log.
-int BrokerTls::Verify(int ok, X509_STORE_CTX* store) {
-  if (ok != 0) return ok;
-  auto* ssl = static_cast<SSL*>(
-      ::X509_STORE_CTX_get_ex_data(store, ::SSL_get_ex_data_X509_STORE_CTX_idx()));
-  if (ssl == nullptr) return ok;
-  auto* shared = static_cast<Shared*>(SSL_CTX_get_app_data(::SSL_get_SSL_CTX(ssl)));
-  if (shared != nullptr && shared->refusal.empty()) {
-    shared->refusal = ::X509_verify_cert_error_string(::X509_STORE_CTX_get_error(store));
-  }
-  return ok;
-}
 
 // libmosquitto has named the address it connects to; before the
 // ClientHello is built the broker's name takes its place, or none.
@@ -52,9 +28,8 @@ BrokerTls::BrokerTls(const std::string& host, const std::string& caFile)
   }
   SSL_CTX* context = context_.get();
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
-  shared_->host = IsAddress(host) ? std::string() : host;
+  shared_->host = IsAddressText(host) ? std::string() : host;
   SSL_CTX_set_app_data(context, shared_.get());
-  ::SSL_CTX_set_verify(context, SSL_VERIFY_PEER, Verify);
   ::SSL_CTX_set_info_callback(context, Starting);
   const int loaded = caFile.empty()
                          ? ::SSL_CTX_set_default_verify_paths(context)
@@ -65,10 +40,9 @@ BrokerTls::BrokerTls(const std::string& host, const std::string& caFile)
                               : "the CA file " + caFile + " cannot be read as PEM certificates";
     return;
   }
-  X509_VERIFY_PARAM* param = ::SSL_CTX_get0_param(context);
-  const int named = IsAddress(host) ? ::X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str())
-                                    : ::X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
-  if (named != 1) problem_ = "the broker's name " + host + " cannot be checked";
+  if (!CheckPeerCertificate(context, host, &shared_->refusal)) {
+    problem_ = "the broker's name " + host + " cannot be checked";
+  }
 }
 
 }  // namespace hushcall::ringwatch

@@ -34,7 +34,6 @@ class BrokerTls {
   void ForgetRefusal() { shared_->refusal.clear(); }
 
  private:
-  static int Verify(int ok, X509_STORE_CTX* store);
   static void Starting(const SSL* ssl, int where, int value);
 
   // What OpenSSL's callbacks reach through the context.

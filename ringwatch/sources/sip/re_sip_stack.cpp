@@ -28,6 +28,7 @@
 
 #include "common/status.h"
 #include "ringwatch/posix/errno_status.h"
+#include "ringwatch/posix/peer_certificate.h"
 #include "ringwatch/sources/sip/dialog_info.h"
 #include "ringwatch/sources/sip/re_handles.h"
 #include "ringwatch/sources/sip/sip_message_reading.h"
@@ -324,13 +325,10 @@ class ReSipStack::Thread {
     } else if (!config_.caFile.empty() && ::tls_add_ca(tls_.get(), config_.caFile.c_str()) != 0) {
       why = "the certificate authority " + config_.caFile + " could not be read";
     } else {
-      X509_VERIFY_PARAM* check = ::SSL_CTX_get0_param(context);
-      ::X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-      sa literal{};
-      const int set = ::sa_set_str(&literal, name.c_str(), 0) == 0
-                          ? ::X509_VERIFY_PARAM_set1_ip_asc(check, name.c_str())
-                          : ::X509_VERIFY_PARAM_set1_host(check, name.c_str(), 0);
-      if (set != 1 || ::SSL_CTX_set_ex_data(context, ContextIndex(), this) != 1) {
+      ::X509_VERIFY_PARAM_set_hostflags(::SSL_CTX_get0_param(context),
+                                        X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+      // The first refusal is kept to say why the registration failed.
+      if (!CheckPeerCertificate(context, name, &certificateRefused_)) {
         why = "TLS could not be set up for " + name;
       }
     }
@@ -339,30 +337,7 @@ class ReSipStack::Thread {
       tls_.reset();
       return why;
     }
-    ::SSL_CTX_set_verify(context, SSL_VERIFY_PEER, OnVerify);
     return {};
-  }
-
-  // Where a context keeps its thread, for OnVerify.
-  static int ContextIndex() {
-    static const int index = ::SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-  }
-
-  // OpenSSL's verdict on each certificate of the registrar's chain: the
-  // first refusal is kept to say why the registration failed.
-  static int OnVerify(int ok, X509_STORE_CTX* store) noexcept {
-    if (ok == 1) return ok;
-    auto* ssl = static_cast<SSL*>(
-        ::X509_STORE_CTX_get_ex_data(store, ::SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* self = ssl == nullptr ? nullptr
-                                : static_cast<Thread*>(::SSL_CTX_get_ex_data(
-                                      ::SSL_get_SSL_CTX(ssl), ContextIndex()));
-    if (self != nullptr && self->certificateRefused_.empty()) {
-      self->certificateRefused_ =
-          ::X509_verify_cert_error_string(::X509_STORE_CTX_get_error(store));
-    }
-    return ok;
   }
 
   // Unregisters and lets the registrar answer, for kSipStopMs at most.
